@@ -1,0 +1,57 @@
+# The two commands of the README: `make demo` and `make test`. Both install what is missing first.
+SHELL := /bin/bash
+FUZZ_SECONDS ?= 30
+
+.PHONY: all deps native win32 asan tsan fuzz bench test test-native test-asan test-tsan test-win32 test-fuzz demo clean
+
+all: native
+
+deps:
+	@scripts/install-deps.sh
+
+native: deps
+	cmake --preset native >/dev/null
+	cmake --build --preset native
+
+win32: deps
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32
+
+asan: deps
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan
+
+tsan: deps
+	cmake --preset tsan >/dev/null
+	cmake --build --preset tsan
+
+fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz
+
+bench: native
+	build/native/tests/bench/kestrel_bench
+
+test-asan: asan
+	ctest --preset asan -j2
+
+test-tsan: tsan
+	ctest --preset tsan -j2 -R 'Listener|Concurren|Outbox'
+
+test-win32: win32
+	scripts/run-wine-tests.sh
+
+test-fuzz: fuzz
+	scripts/run-fuzzers.sh $(FUZZ_SECONDS)
+
+test-native: native
+	ctest --preset native -j2
+
+# Every build and every test; the native run comes last so that its CTest summary closes the output.
+test: test-win32 test-fuzz test-tsan test-asan test-native
+
+demo: native
+	scripts/demo.sh
+
+clean:
+	rm -rf build

@@ -1,0 +1,60 @@
+// settings.h: the settings of the program: reading with defaults and write-back, the number rules and
+// the whole table of values with their clamps.
+#pragma once
+
+#include <cstddef>
+
+constexpr size_t kSettingTextCapacity = 1024; // caller buffers, in wide characters
+
+// Key cannot be opened: empty text, true. Value read: the value, true. Value missing or unreadable:
+// empty text, false.
+bool ReadSetting(const wchar_t *name, wchar_t text[kSettingTextCapacity]);
+
+// Stores the value; a refusal by the store is ignored, the caller keeps its value in memory.
+void WriteSetting(const wchar_t *name, const wchar_t *text);
+
+// Value read: the value. Missing or unreadable in an existing store: the default is written back and
+// returned. Store cannot be opened: empty text, nothing written.
+void ReadSettingOrDefault(const wchar_t *name, const wchar_t *fallback, wchar_t text[kSettingTextCapacity]);
+
+// Decimal text to int as _wtoi reads it: leading white space, an optional sign, digits up to the first
+// non-digit; no digits gives 0; values beyond the int range saturate.
+int WideToInt(const wchar_t *text);
+
+// ReadSettingOrDefault followed by WideToInt.
+int ReadIntSetting(const wchar_t *name, const wchar_t *fallback);
+
+// The values read at start-up, in the order the shell reads them, with their clamps applied.
+struct StartupSettings {
+  int debug = 0;
+  int mfd_id = 0;
+  int stick_id = 0;
+  int stick_up = 11;
+  int stick_right = 12;
+  int stick_down = 13;
+  int stick_left = 14;
+  int stick_tag = 7;
+  int mfd_mode = 0;
+  int offset_x = 100;
+  int offset_y = 100;
+  int unit_km = 0;
+  int step_move = 25;
+  int window_height = 425;
+  int window_width = 425;
+};
+StartupSettings ReadStartupSettings();
+
+// Read after the window exists; stored, nothing depends on it.
+int ReadA10Mode();
+
+// "Pilot ID": a value outside 1..99 becomes 1.
+int ReadPilotNumber();
+void WritePilotNumber(int pilot);
+
+// "UDP Port": a value outside 1024..65535 becomes 10320, and "10320" is written back.
+constexpr int kDefaultUdpPort = 10320;
+int ReadUdpPort();
+
+// "MenuOption#%02d" of a page, stored as "%08d".
+int ReadPageOption(int page, int fallback);
+void WritePageOption(int page, int value);

@@ -1,0 +1,58 @@
+// listener.h: the telemetry listener thread and the dispatcher of received datagrams.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "link/outbox.h"
+
+struct PageState;
+struct MapView;
+struct CalibrationGrid;
+struct EventLog;
+struct RouteDatabase;
+struct TagDatabase;
+struct FailureStatus;
+struct SquadGroup;
+
+// Filled by the shell before the listener starts; the ages are guarded by the shared-data lock.
+struct ListenerContext {
+  void *window = nullptr;
+  PageState *page_state = nullptr;
+  MapView *map_view = nullptr;
+  CalibrationGrid *calibration_grid = nullptr;
+  EventLog *event_log = nullptr;
+  RouteDatabase *route_database = nullptr;
+  TagDatabase *tag_database = nullptr;
+  FailureStatus *failure_status = nullptr;
+  SquadGroup *squad_group = nullptr;
+  int32_t link_age = 0; // milliseconds since the last MONITOR
+  int32_t agm_age = 0;  // seconds since the last AGMTAG
+
+  int debug = 0; // the "Debug" setting as read at start-up: log every datagram
+  // Set to end the listener; the program itself never does, tests and benchmarks do.
+  std::atomic<bool> stop{false};
+  // The port the listener is bound to, 0 until it is; tests read it to know the listener is ready.
+  std::atomic<int> bound_port{0};
+};
+
+constexpr size_t kWorkTextCapacity = 1500;
+constexpr size_t kWorkScratchCapacity = 64; // wide characters
+
+// The listener thread's own block.
+struct ListenerWork {
+  ListenerContext *context = nullptr;
+  char *text = nullptr;        // kWorkTextCapacity bytes: the datagram the handlers read
+  wchar_t *scratch = nullptr;  // kWorkScratchCapacity wide characters for event texts
+  Outbox outbox;               // sends queued by the handlers, made after the lock is released
+};
+
+ListenerWork *MakeListenerWork(ListenerContext *context);
+void FreeListenerWork(ListenerWork *work);
+
+// Thread procedure. Binds the "UDP Port" and handles one datagram at a time until context->stop is set.
+void TelemetryListener(ListenerContext *context);
+
+// Logs (when debugging), classifies and handles one received, terminated text, then makes the sends
+// the handler queued. Takes the shared-data lock around the handler itself.
+void DispatchDatagram(const char *text, ListenerWork *work);

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# install-deps.sh: installs the Debian packages that building, testing and the demo need, when missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+  libsdl2-dev libcairo2-dev libpango1.0-dev fonts-dejavu-core libstb-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool imagemagick
+  gmt gmt-gshhg-high gmt-dcw
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "install-deps: these packages are missing: ${missing[*]}" >&2
+  echo "install-deps: run 'make test' or 'make demo' as root, or install them with apt-get." >&2
+  exit 1
+fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,41 @@
+// event_log.h: the blinking one-line messages that tell the pilot what happened.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/canvas.h"
+
+constexpr int kEventTextCapacity = 64; // wide characters, terminator included
+
+struct EventMessage {
+  wchar_t text[kEventTextCapacity] = {};
+  uint32_t code = 0; // top byte: colour class; low 24 bits: shown
+  EventMessage *previous = nullptr;
+  EventMessage *next = nullptr;
+  int32_t lifetime = -1; // seconds left; -1 permanent
+};
+
+struct EventLog {
+  EventMessage root; // "EM_Root": never drawn, counted or removed
+  uint32_t blink = 0;
+  int font_height = 13;
+  int window_width = 425;
+};
+
+extern EventLog g_event_log;
+
+void InitEventLog(int window_width);
+// Appends a message at the tail; text beyond 63 characters is cut.
+void PostEvent(uint32_t code, const wchar_t *text, int32_t lifetime);
+// Posts a permanent message unless one with the code is present.
+void PostEventOnce(uint32_t code, const wchar_t *text);
+void RemoveEvents(uint32_t code);
+void ClearEvents();
+int CountEvents();
+bool HasEvent(uint32_t code);
+// One second passes: returns the number of expiries.
+int AgeEvents();
+void DrawEvents(Canvas &canvas);
+
+// The text colour of a code's class.
+Colour EventColour(uint32_t code);
