@@ -1,0 +1,128 @@
+// listener.cpp: the telemetry listener thread, the debug log and the dispatch of each datagram.
+#include "link/listener.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "app/settings.h"
+#include "app/shared_lock.h"
+#include "link/handlers.h"
+#include "link/protocol.h"
+#include "platform/paths.h"
+#include "platform/udp.h"
+
+namespace {
+// A port that cannot be bound (taken by another program, say) is tried again at this pace rather than
+// given up: the display keeps running and picks the link up once the port is free.
+constexpr auto kRebindDelay = std::chrono::milliseconds(2000);
+// A failing receive waits this long before the next try, so a broken socket never spins a core.
+constexpr auto kReceiveErrorDelay = std::chrono::milliseconds(100);
+// After this many failed receives in a row the socket is closed and bound afresh.
+constexpr int kReceiveErrorsBeforeRebind = 10;
+// The receive wakes up this often to notice a stop request.
+constexpr int kReceiveTimeoutMs = 250;
+
+void SleepUnlessStopped(const ListenerContext *context, std::chrono::milliseconds delay) {
+  const auto until = std::chrono::steady_clock::now() + delay;
+  while (!context->stop && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+void AppendDebugLog(const char *text) {
+  FILE *log = std::fopen(DebugLogPath().c_str(), "a");
+  if (log == nullptr)
+    return; // this datagram goes unlogged; it is still handled
+  std::fprintf(log, "%s\n", text);
+  std::fclose(log);
+}
+
+void RunHandler(MessageKind kind, ListenerWork *work) {
+  switch (kind) {
+  case kMonitor:
+    return OnMonitor(work);
+  case kRouteTo:
+    return OnRouteTo(work);
+  case kRoute:
+    return OnRoute(work);
+  case kTag:
+    return OnTag(work);
+  case kAgmTag:
+    return OnAgmTag(work);
+  case kFail:
+    return OnFail(work);
+  case kSquad:
+    return OnSquad(work);
+  case kUnknown:
+    return;
+  }
+}
+} // namespace
+
+ListenerWork *MakeListenerWork(ListenerContext *context) {
+  auto *work = new ListenerWork;
+  work->context = context;
+  work->text = new char[kWorkTextCapacity]();
+  work->scratch = new wchar_t[kWorkScratchCapacity]();
+  return work;
+}
+
+void FreeListenerWork(ListenerWork *work) {
+  delete[] work->text;
+  delete[] work->scratch;
+  delete work;
+}
+
+void DispatchDatagram(const char *text, ListenerWork *work) {
+  std::strncpy(work->text, text, kWorkTextCapacity - 1);
+  work->text[kWorkTextCapacity - 1] = '\0';
+  if (work->context->debug != 0)
+    AppendDebugLog(work->text);
+  const MessageKind kind = ClassifyDatagram(work->text);
+  if (kind == kUnknown)
+    return;
+  {
+    SharedGuard guard = LockSharedData();
+    RunHandler(kind, work);
+  }
+  if (!work->outbox.empty())
+    FlushOutbox(work->outbox);
+}
+
+void TelemetryListener(ListenerContext *context) {
+  ListenerWork *work = MakeListenerWork(context);
+  UdpStartup();
+  const int port = ReadUdpPort();
+  char received[kDatagramLimit + 1];
+  UdpHandle socket = kUdpInvalid;
+  int errors = 0;
+  while (!context->stop) {
+    if (socket == kUdpInvalid) {
+      socket = UdpOpenListener(port);
+      if (socket == kUdpInvalid) {
+        SleepUnlessStopped(context, kRebindDelay);
+        continue;
+      }
+      context->bound_port = UdpLocalPort(socket);
+    }
+    const int n = UdpReceive(socket, received, kDatagramLimit, kReceiveTimeoutMs);
+    if (n == kUdpTimeout)
+      continue;
+    if (n == kUdpError) {
+      if (++errors >= kReceiveErrorsBeforeRebind) {
+        UdpClose(socket);
+        socket = kUdpInvalid;
+        context->bound_port = 0;
+        errors = 0;
+      }
+      SleepUnlessStopped(context, kReceiveErrorDelay);
+      continue;
+    }
+    errors = 0;
+    received[n] = '\0'; // only the bytes of this datagram: nothing of an earlier, longer one follows
+    DispatchDatagram(received, work);
+  }
+  UdpClose(socket);
+  FreeListenerWork(work);
+}
