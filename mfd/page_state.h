@@ -24,6 +24,8 @@ struct PageState {
   ButtonRect *button_rects = nullptr; // 28
   int32_t label_font_height = 13;
   void *window = nullptr;
+  int32_t window_width = 425; // the client size the frame was laid out for at start-up
+  int32_t window_height = 425;
 };
 
 extern PageState g_page_state;
