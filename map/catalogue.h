@@ -1,0 +1,19 @@
+// catalogue.h: the three theatre maps the program knows, with the settings that hold their file paths.
+#pragma once
+
+#include <cstdint>
+
+constexpr int kMapCatalogueSize = 3;
+constexpr int kValueNameCapacity = 1024;
+constexpr int kDisplayNameCapacity = 32;
+
+struct MapCatalogueEntry {
+  int32_t start_x = 0; // bitmap pixel at the window's top-left corner right after loading
+  int32_t start_y = 0;
+  wchar_t map_value_name[kValueNameCapacity] = {};  // setting that holds the bitmap file's path
+  wchar_t grid_value_name[kValueNameCapacity] = {}; // setting that holds the calibration grid file's path
+  wchar_t display_name[kDisplayNameCapacity] = {};
+};
+
+// The catalogue: KRASNODAR, CAUCASUS, GEORGIA, in that order. Filled on first use and kept for the run.
+const MapCatalogueEntry *MapCatalogue();

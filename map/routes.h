@@ -1,0 +1,67 @@
+// routes.h: the simulator's flight plan, its steering target and the bullseye selection.
+#pragma once
+
+#include <cstdint>
+
+// Colours of the route in the 0x00BBGGRR layout of the "Route Colors" setting.
+constexpr uint32_t kDefaultRouteColour1 = 0xFF0080; // RGB 128, 0, 255: route line and numbers
+constexpr uint32_t kDefaultRouteColour2 = 0x8000FF; // RGB 255, 0, 128: steering cue
+constexpr uint32_t kDefaultRouteColour3 = 0xFF8CC8; // RGB 200, 140, 255: symbol fill, cue label
+
+constexpr int32_t kRouteTypeDeparture = 3; // hides the next point
+constexpr int32_t kRouteTypeArrival = 4;   // hides the previous point
+
+struct RoutePoint {
+  int32_t index = 0; // the point number of the ROUTE datagram
+  int32_t type = 0;
+  int32_t x = 0, y = 0; // bitmap pixel when the point arrived, on the map loaded then
+  double latitude = 0.0;
+  double longitude = 0.0;
+  int32_t visible = 1;
+  RoutePoint *next = nullptr;
+};
+
+struct RouteDatabase {
+  int32_t bullseye_index = 0; // 0: no bullseye
+  int32_t bullseye_x = 0, bullseye_y = 0;
+  double bullseye_latitude = 0.0;
+  double bullseye_longitude = 0.0;
+  RoutePoint head;       // holds no point; its index reads 0
+  int32_t departure = 0; // 1 once a departure point (type 3) was added
+  int32_t route_to_active = 0;
+  int32_t route_to_x = 0, route_to_y = 0;
+  double route_to_latitude = 0.0;
+  double route_to_longitude = 0.0;
+  int32_t count = 0; // points added since the last clear
+  int32_t large_font_height = 13;
+  int32_t medium_font_height = 19;
+  int32_t small_font_height = 8;
+  uint32_t colour1 = kDefaultRouteColour1;
+  uint32_t colour2 = kDefaultRouteColour2;
+  uint32_t colour3 = kDefaultRouteColour3;
+  int32_t font_height = 13;
+};
+
+extern RouteDatabase g_route_database;
+
+// Empties the route, the target and the bullseye, sets the font heights for a window that wide and
+// reads "Route Colors" ("%x,%x,%x"; a colour the text does not give keeps its default).
+void InitRouteDatabase(int window_width);
+
+// Appends a point unless one with exactly the same latitude and longitude is present. Returns the index,
+// or 0 when the point was rejected (so a point numbered 0 is stored silently).
+int32_t AddRoutePoint(int32_t x, int32_t y, double latitude, double longitude, int32_t index, int32_t type);
+
+// Frees every point; the count and the departure flag become 0. The bullseye and the target stay.
+void ClearRouteDatabase();
+
+// Points in the list, counted by walking it (the DATABASES page's "ROUTES DB (RT)").
+int CountRoutePoints();
+
+// The steering target of a ROUTE_TO datagram: set with its pixel, or switched off (its position stays).
+void SetRouteTarget(int32_t x, int32_t y, double latitude, double longitude);
+void DropRouteTarget();
+
+// SET BULLS: moves the bullseye to the point after the current one when that lies on the loaded map;
+// otherwise, and after the last point, the bullseye goes off.
+void SelectNextBullseye();
