@@ -122,6 +122,7 @@ void TelemetryListener(ListenerContext *context) {
     errors = 0;
     received[n] = '\0'; // only the bytes of this datagram: nothing of an earlier, longer one follows
     DispatchDatagram(received, work);
+    context->received.fetch_add(1, std::memory_order_relaxed);
   }
   UdpClose(socket);
   FreeListenerWork(work);

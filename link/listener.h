@@ -34,6 +34,8 @@ struct ListenerContext {
   std::atomic<bool> stop{false};
   // The port the listener is bound to, 0 until it is; tests read it to know the listener is ready.
   std::atomic<int> bound_port{0};
+  // Datagrams received and dispatched since start, for diagnostics and the throughput benchmark.
+  std::atomic<uint64_t> received{0};
 };
 
 constexpr size_t kWorkTextCapacity = 1500;
