@@ -31,6 +31,7 @@ struct CalibrationGrid {
   GridNode *tail = nullptr; // last node, null when empty
   std::unordered_map<uint64_t, GridIndexEntry> index;
   bool indexed = false;
+  const GridNode *indexed_first = nullptr; // head.next as the index knows it
 };
 
 extern CalibrationGrid g_calibration_grid;

@@ -1,0 +1,143 @@
+// calibration_grid.cpp: the grid list with its code index, the grid file reader and the debug overlay.
+#include "map/calibration_grid.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "app/settings.h"
+#include "map/map_view.h"
+#include "map/projection.h"
+#include "platform/canvas.h"
+#include "platform/files.h"
+
+CalibrationGrid g_calibration_grid;
+
+static uint64_t CodeKey(int32_t latitude_code, int32_t longitude_code) {
+  return static_cast<uint64_t>(static_cast<uint32_t>(latitude_code)) << 32 | static_cast<uint32_t>(longitude_code);
+}
+
+// The index holds only while the list is still the one it was built over: a list re-linked or extended
+// by hand since then (tests do that) is walked instead.
+static bool IndexHolds(const CalibrationGrid *grid) {
+  if (!grid->indexed || grid->head.next != grid->indexed_first)
+    return false;
+  return grid->tail == nullptr ? grid->head.next == nullptr : grid->tail->next == nullptr;
+}
+
+void AppendGridNode(CalibrationGrid *grid, int32_t latitude_code, int32_t longitude_code, double x, double y) {
+  auto *node = new GridNode{latitude_code, longitude_code, x, y, nullptr};
+  // A grid linked or extended by hand since its index was built: index what is there before appending.
+  if (!IndexHolds(grid)) {
+    grid->index.clear();
+    grid->tail = nullptr;
+    for (GridNode *n = grid->head.next; n != nullptr; n = n->next) {
+      GridIndexEntry &entry = grid->index[CodeKey(n->latitude_code, n->longitude_code)];
+      if (entry.count++ == 0)
+        entry.first = n;
+      grid->tail = n;
+    }
+    grid->indexed = true;
+    grid->indexed_first = grid->head.next;
+  }
+  if (grid->tail == nullptr)
+    grid->indexed_first = node;
+  GridNode *&link = grid->tail != nullptr ? grid->tail->next : grid->head.next;
+  link = node;
+  grid->tail = node;
+  GridIndexEntry &entry = grid->index[CodeKey(latitude_code, longitude_code)];
+  if (entry.count++ == 0)
+    entry.first = node;
+}
+
+void ClearCalibrationGrid(CalibrationGrid *grid) {
+  for (GridNode *node = grid->head.next; node != nullptr;) {
+    GridNode *next = node->next;
+    delete node;
+    node = next;
+  }
+  grid->head.next = nullptr;
+  grid->tail = nullptr;
+  grid->index.clear();
+  grid->indexed = false;
+  grid->indexed_first = nullptr;
+}
+
+void SwapCalibrationGrids(CalibrationGrid *a, CalibrationGrid *b) {
+  std::swap(a->head.next, b->head.next);
+  std::swap(a->tail, b->tail);
+  std::swap(a->index, b->index);
+  std::swap(a->indexed, b->indexed);
+  std::swap(a->indexed_first, b->indexed_first);
+}
+
+const GridNode *FindGridNode(const CalibrationGrid *grid, int32_t latitude_code, int32_t longitude_code,
+                             int32_t *count) {
+  if (IndexHolds(grid)) {
+    const auto found = grid->index.find(CodeKey(latitude_code, longitude_code));
+    const GridIndexEntry entry = found == grid->index.end() ? GridIndexEntry{} : found->second;
+    if (count != nullptr)
+      *count = entry.count;
+    return entry.first;
+  }
+  const GridNode *first = nullptr;
+  int32_t n = 0;
+  for (const GridNode *node = grid->head.next; node != nullptr; node = node->next) {
+    if (node->latitude_code != latitude_code || node->longitude_code != longitude_code)
+      continue;
+    if (n++ == 0)
+      first = node;
+    if (count == nullptr)
+      break; // the first is all the caller wants
+  }
+  if (count != nullptr)
+    *count = n;
+  return first;
+}
+
+bool ParseGridLine(const char *line, int32_t *latitude_code, int32_t *longitude_code, int32_t *x, int32_t *y) {
+  int a = 0, b = 0, px = 0, py = 0;
+  // Grid files hold only well-formed lines; a piece of anything else must not add a node at (0, 0).
+  if (std::sscanf(line, "[%d:%d]%d:%d", &a, &b, &px, &py) != 4)
+    return false;
+  *latitude_code = a;
+  *longitude_code = b;
+  *x = px;
+  *y = py;
+  return true;
+}
+
+bool ReadCalibrationGridFile(const wchar_t *grid_value_name, CalibrationGrid *into) {
+  wchar_t path[kSettingTextCapacity];
+  ReadSetting(grid_value_name, path);
+  FILE *file = OpenFileRead(path);
+  if (file == nullptr)
+    return false;
+  char line[kGridLineLimit + 1];
+  while (std::fgets(line, sizeof line, file) != nullptr) {
+    int32_t a = 0, b = 0, x = 0, y = 0;
+    if (ParseGridLine(line, &a, &b, &x, &y))
+      AppendGridNode(into, a, b, x, y);
+  }
+  std::fclose(file);
+  return true;
+}
+
+bool LoadCalibrationGrid(const wchar_t *grid_value_name) {
+  CalibrationGrid read;
+  const bool ok = ReadCalibrationGridFile(grid_value_name, &read);
+  SwapCalibrationGrids(&g_calibration_grid, &read);
+  ClearCalibrationGrid(&read); // the old grid; gone even when the file could not be read
+  return ok;
+}
+
+void DrawCalibrationGrid(Canvas &canvas, const MapView &view, const CalibrationGrid &grid) {
+  constexpr int kRadius = 3;
+  CanvasSetPen(canvas, Rgb(255, 0, 0), 4);
+  for (const GridNode *node = grid.head.next; node != nullptr; node = node->next) {
+    int32_t x = 0, y = 0;
+    BitmapToWindow(view, node->x, node->y, &x, &y);
+    // The arc starts with a line from the current point; start there so that only the circle shows.
+    CanvasMoveTo(canvas, x + kRadius, y);
+    CanvasAngleArc(canvas, x, y, kRadius, 0.0, 360.0);
+  }
+}

@@ -1,0 +1,106 @@
+// routes.cpp: the route point list, the ROUTE_TO target, the route colours and the bullseye selection.
+#include "map/routes.h"
+
+#include <cwchar>
+
+#include "app/settings.h"
+#include "map/calibration_grid.h"
+#include "map/projection.h"
+
+RouteDatabase g_route_database;
+
+static void ReadRouteColours(RouteDatabase &db) {
+  db.colour1 = kDefaultRouteColour1;
+  db.colour2 = kDefaultRouteColour2;
+  db.colour3 = kDefaultRouteColour3;
+  wchar_t text[kSettingTextCapacity];
+  if (!ReadSetting(L"Route Colors", text))
+    return;
+  // Each colour the text gives replaces its default in turn, so "FF,00FF00" changes the first two only.
+  unsigned colours[3] = {db.colour1, db.colour2, db.colour3};
+  std::swscanf(text, L"%x,%x,%x", &colours[0], &colours[1], &colours[2]);
+  // The top byte of a colour reference is not part of the colour; GDI reads it as a palette flag.
+  db.colour1 = colours[0] & 0xFFFFFF;
+  db.colour2 = colours[1] & 0xFFFFFF;
+  db.colour3 = colours[2] & 0xFFFFFF;
+}
+
+void InitRouteDatabase(int window_width) {
+  RouteDatabase &db = g_route_database;
+  ClearRouteDatabase();
+  db.head = RoutePoint{};
+  db.bullseye_index = 0;
+  db.route_to_active = 0;
+  db.font_height = window_width * 17 / 520;
+  db.large_font_height = db.font_height;
+  db.medium_font_height = 3 * db.font_height / 2;
+  db.small_font_height = 2 * db.font_height / 3;
+  ReadRouteColours(db);
+}
+
+int32_t AddRoutePoint(int32_t x, int32_t y, double latitude, double longitude, int32_t index, int32_t type) {
+  RouteDatabase &db = g_route_database;
+  RoutePoint *tail = &db.head;
+  for (RoutePoint *p = db.head.next; p != nullptr; p = p->next) {
+    // A flight plan sent again must not double the route.
+    if (p->latitude == latitude && p->longitude == longitude)
+      return 0;
+    tail = p;
+  }
+  tail->next = new RoutePoint{index, type, x, y, latitude, longitude, 1, nullptr};
+  ++db.count;
+  if (type == kRouteTypeDeparture)
+    db.departure = 1;
+  return index;
+}
+
+void ClearRouteDatabase() {
+  RouteDatabase &db = g_route_database;
+  for (RoutePoint *p = db.head.next; p != nullptr;) {
+    RoutePoint *next = p->next;
+    delete p;
+    p = next;
+  }
+  db.head.next = nullptr;
+  db.departure = 0;
+  db.count = 0;
+}
+
+int CountRoutePoints() {
+  int n = 0;
+  for (const RoutePoint *p = g_route_database.head.next; p != nullptr; p = p->next)
+    ++n;
+  return n;
+}
+
+void SetRouteTarget(int32_t x, int32_t y, double latitude, double longitude) {
+  RouteDatabase &db = g_route_database;
+  db.route_to_x = x;
+  db.route_to_y = y;
+  db.route_to_latitude = latitude;
+  db.route_to_longitude = longitude;
+  db.route_to_active = 1;
+}
+
+void DropRouteTarget() { g_route_database.route_to_active = 0; }
+
+void SelectNextBullseye() {
+  RouteDatabase &db = g_route_database;
+  // From the head (whose index reads 0, so "no bullseye" starts at the first point), every node carrying
+  // the bullseye's number offers its successor; the first successor on the loaded map is taken.
+  for (const RoutePoint *p = &db.head; p != nullptr; p = p->next) {
+    const RoutePoint *next = p->next;
+    if (p->index != db.bullseye_index || next == nullptr)
+      continue;
+    int32_t x = 0, y = 0;
+    if (!GeoToMapPixel(&g_calibration_grid, next->latitude, next->longitude, &x, &y))
+      continue;
+    db.bullseye_index = next->index;
+    db.bullseye_x = next->x;
+    db.bullseye_y = next->y;
+    db.bullseye_latitude = next->latitude;
+    db.bullseye_longitude = next->longitude;
+    return;
+  }
+  db.bullseye_index = 0;
+}
