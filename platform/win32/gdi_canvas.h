@@ -1,0 +1,14 @@
+// gdi_canvas.h: the GDI canvas backend of the Windows front end.
+//
+// Handles are passed as void * so that this header pulls in no <windows.h>; it is for platform/win32/
+// files (and the Windows tests) only.
+#pragma once
+
+#include "platform/canvas.h"
+
+// A canvas that draws with GDI on the device context hdc (an HDC) of a surface width x height pixels.
+// The canvas starts in the default state; the device context's own state is restored after each primitive.
+Canvas MakeGdiCanvas(void *hdc, int width, int height);
+
+// The HBITMAP behind a loaded bitmap, or null.
+void *GdiBitmapHandle(const Bitmap *bitmap);
