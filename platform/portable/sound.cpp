@@ -1,0 +1,93 @@
+// sound.cpp: portable implementation of sound.h: the click through one queued SDL audio device.
+#include "platform/sound.h"
+
+#include <SDL.h>
+
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/portable/utf8.h"
+
+namespace {
+
+// The device is opened once at a fixed format; every wave is converted to it when loaded. The last wave
+// played is kept, as the same click is played on every press.
+struct SoundOutput {
+  std::mutex lock;
+  bool tried = false;
+  SDL_AudioDeviceID device = 0;
+  SDL_AudioSpec spec{};
+  std::string loaded_path;
+  std::vector<Uint8> samples;
+};
+
+SoundOutput output;
+
+bool OpenOutput() {
+  if (output.tried)
+    return output.device != 0;
+  output.tried = true;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+    return false;
+  SDL_AudioSpec wanted{};
+  wanted.freq = 44100;
+  wanted.format = AUDIO_S16SYS;
+  wanted.channels = 2;
+  wanted.samples = 1024;
+  output.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &output.spec, 0);
+  if (output.device == 0) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+  }
+  SDL_PauseAudioDevice(output.device, 0);
+  return true;
+}
+
+// Reads a wave file and converts it to the device's format.
+bool LoadWave(const std::string &path, std::vector<Uint8> &samples) {
+  SDL_AudioSpec spec{};
+  Uint8 *data = nullptr;
+  Uint32 length = 0;
+  if (SDL_LoadWAV(path.c_str(), &spec, &data, &length) == nullptr)
+    return false;
+  SDL_AudioCVT convert;
+  const int built = SDL_BuildAudioCVT(&convert, spec.format, spec.channels, spec.freq, output.spec.format,
+                                      output.spec.channels, output.spec.freq);
+  if (built < 0) {
+    SDL_FreeWAV(data);
+    return false;
+  }
+  samples.assign(static_cast<size_t>(length) * (built == 0 ? 1 : convert.len_mult), 0);
+  std::memcpy(samples.data(), data, length);
+  SDL_FreeWAV(data);
+  if (built > 0) {
+    convert.buf = samples.data();
+    convert.len = static_cast<int>(length);
+    if (SDL_ConvertAudio(&convert) != 0)
+      return false;
+    samples.resize(static_cast<size_t>(convert.len_cvt));
+  }
+  return true;
+}
+
+} // namespace
+
+void PlayWaveAsync(const wchar_t *path) {
+  if (path == nullptr)
+    return;
+  std::lock_guard hold(output.lock);
+  if (!OpenOutput())
+    return;
+  const std::string file = WideToUtf8(path);
+  if (file != output.loaded_path) {
+    output.loaded_path.clear();
+    if (!LoadWave(file, output.samples))
+      return;
+    output.loaded_path = file;
+  }
+  // A new click cuts the one still playing.
+  SDL_ClearQueuedAudio(output.device);
+  SDL_QueueAudio(output.device, output.samples.data(), static_cast<Uint32>(output.samples.size()));
+}
