@@ -106,6 +106,16 @@ TEST(CairoCanvasGeometry, SlantedLinesPutOnePixelOnEachStepOfTheLongerAxis) {
   CanvasLineTo(back.canvas, 0, 0);
   EXPECT_EQ(back.Lit(), Pixels({{9, 3}, {8, 3}, {7, 2}, {6, 2}, {5, 2}, {4, 1}, {3, 1}, {2, 1}, {1, 0}}));
 
+  // A slope whose line passes within 0.04 pixel of the middle between two rows still takes one of them.
+  Surface shallow(16, 8);
+  CanvasSetPen(shallow.canvas, kRed, 1);
+  CanvasMoveTo(shallow.canvas, 0, 0);
+  CanvasLineTo(shallow.canvas, 13, 6);
+  std::set<std::pair<int, int>> nearest;
+  for (int x = 0; x < 13; ++x)
+    nearest.insert({x, (x * 6 + 6) / 13}); // round(6x / 13), never a tie
+  EXPECT_EQ(shallow.Lit(), nearest);
+
   Surface steep(6, 12);
   CanvasSetPen(steep.canvas, kRed, 1);
   CanvasMoveTo(steep.canvas, 1, 1);
