@@ -18,7 +18,7 @@ struct SoundOutput {
   std::mutex lock;
   bool tried = false;
   SDL_AudioDeviceID device = 0;
-  SDL_AudioSpec spec{};
+  SDL_AudioSpec format{};
   std::string loaded_path;
   std::vector<Uint8> samples;
 };
@@ -36,7 +36,7 @@ bool OpenOutput() {
   wanted.format = AUDIO_S16SYS;
   wanted.channels = 2;
   wanted.samples = 1024;
-  output.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &output.spec, 0);
+  output.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &output.format, 0);
   if (output.device == 0) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
@@ -47,14 +47,14 @@ bool OpenOutput() {
 
 // Reads a wave file and converts it to the device's format.
 bool LoadWave(const std::string &path, std::vector<Uint8> &samples) {
-  SDL_AudioSpec spec{};
+  SDL_AudioSpec wave{};
   Uint8 *data = nullptr;
   Uint32 length = 0;
-  if (SDL_LoadWAV(path.c_str(), &spec, &data, &length) == nullptr)
+  if (SDL_LoadWAV(path.c_str(), &wave, &data, &length) == nullptr)
     return false;
   SDL_AudioCVT convert;
-  const int built = SDL_BuildAudioCVT(&convert, spec.format, spec.channels, spec.freq, output.spec.format,
-                                      output.spec.channels, output.spec.freq);
+  const int built = SDL_BuildAudioCVT(&convert, wave.format, wave.channels, wave.freq, output.format.format,
+                                      output.format.channels, output.format.freq);
   if (built < 0) {
     SDL_FreeWAV(data);
     return false;
