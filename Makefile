@@ -2,7 +2,7 @@
 SHELL := /bin/bash
 FUZZ_SECONDS ?= 30
 
-.PHONY: all deps native win32 asan tsan fuzz bench test test-native test-asan test-tsan test-win32 test-fuzz demo clean
+.PHONY: all deps theatres native win32 asan tsan fuzz bench test test-native test-asan test-tsan test-win32 test-fuzz demo clean
 
 all: native
 
@@ -44,7 +44,10 @@ test-win32: win32
 test-fuzz: fuzz
 	scripts/run-fuzzers.sh $(FUZZ_SECONDS)
 
-test-native: native
+theatres: deps
+	tools/theatres/make-theatres.sh build/theatres
+
+test-native: native theatres
 	ctest --preset native -j2
 
 # Every build and every test; the native run comes last so that its CTest summary closes the output.

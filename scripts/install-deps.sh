@@ -7,7 +7,7 @@ packages=(
   libsdl2-dev libcairo2-dev libpango1.0-dev fonts-dejavu-core libstb-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool imagemagick
-  gmt gmt-gshhg-high gmt-dcw
+  gmt gmt-gshhg-high gmt-dcw ghostscript
 )
 
 missing=()
