@@ -12,7 +12,8 @@ enum class CanvasOp { kLine, kArc, kRectangle, kEllipse, kPolygon, kText, kInver
 // One primitive as the backend received it. Only the fields of its operation are meaningful.
 struct CanvasRecord {
   CanvasOp op = CanvasOp::kLine;
-  CanvasState state;        // pen, brush, font height, colours, background mode, current point
+  CanvasState state;        // pen, brush, font, colours, background mode, current point (default for invert
+                            // and stretch, which take no state)
   Point from, to;           // line
   Point centre;             // arc
   int radius = 0;           // arc
