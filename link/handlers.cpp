@@ -1,34 +1,159 @@
 // handlers.cpp: the seven handlers of received datagrams.
+//
+// A message whose fields stop matching before the last one is dropped, except MONITOR: its fields go
+// straight into the ownship record, so those before the break take their new values. The other kinds
+// read into temporaries, and a tag, route point or squad position with a field missing (or a position
+// that is not a finite number) would be stored with made-up values that then travel on to the peers.
 #include "link/handlers.h"
 
+#include <cmath>
 #include <cstdio>
 
+#include "app/wide_text.h"
 #include "link/listener.h"
 #include "link/protocol.h"
 #include "map/map_view.h"
+#include "map/projection.h"
+#include "map/routes.h"
+#include "mfd/page_state.h"
 #include "status/event_log.h"
 #include "status/failure_status.h"
+#include "tactical/squad_group.h"
+#include "tactical/tag_database.h"
 
 namespace {
 constexpr uint32_t kCodeDisconnected = 0x80010001;
+constexpr uint32_t kCodeOutOfMap = 0x40020002;
+constexpr uint32_t kCodeIncomingRoute = 0x04040001;
+constexpr uint32_t kCodeRouteOutOfMap = 0x20040002;
+constexpr uint32_t kCodeRouteToOutOfMap = 0x20040003;
+constexpr uint32_t kCodeTagOutOfMap = 0x20030002;
+constexpr uint32_t kCodeOtherSquadTag = 0x02030002;
+
+bool IsPosition(double latitude, double longitude) { return std::isfinite(latitude) && std::isfinite(longitude); }
+
+// Truncation toward zero that stays defined for values no int can hold.
+int TruncateToInt(double value) {
+  if (!(value > -2147483648.0 && value < 2147483648.0))
+    return 0;
+  return static_cast<int>(value);
+}
+
+// "%d°%02.3f": whole degrees and the minutes that remain.
+void FormatPositionText(wchar_t (&text)[kPositionTextCapacity], double degrees) {
+  const double whole = std::trunc(degrees);
+  FormatWide(text, kPositionTextCapacity, L"%d\u00b0%02.3f", TruncateToInt(whole), (degrees - whole) * 60.0);
+}
+
+bool ProjectPosition(const ListenerContext *context, double latitude, double longitude, int32_t *x, int32_t *y) {
+  return IsPosition(latitude, longitude) && GeoToMapPixel(context->calibration_grid, latitude, longitude, x, y);
+}
+
+// The view follows the ownship on the MONITORING page, and on any page while the sync flag is on.
+void FollowOwnship(ListenerContext *context) {
+  MapView &view = *context->map_view;
+  FormatPositionText(view.latitude_text, view.latitude);
+  FormatPositionText(view.longitude_text, view.longitude);
+  if (ProjectPosition(context, view.latitude, view.longitude, &view.centre_x, &view.centre_y))
+    RemoveEvents(kCodeOutOfMap);
+  else
+    PostEventOnce(kCodeOutOfMap, L"OUT OF MAP");
+}
+
+// Metres in steps of 50 with "Unit KM", otherwise the flight level.
+double KeptAltitude(double metres, int32_t unit_km) {
+  if (unit_km != 0) {
+    const double hundreds = metres / 100.0;
+    const double whole = std::trunc(hundreds);
+    return hundreds - whole > 0.5 ? (whole + 0.5) * 100.0 : whole * 100.0;
+  }
+  return std::trunc(std::trunc(metres * 3.2808399) / 100.0);
+}
 } // namespace
 
 void OnMonitor(ListenerWork *work) {
   ListenerContext *context = work->context;
   context->link_age = 0;
   RemoveEvents(kCodeDisconnected);
-  // The fields go straight into the ownship record as they are read, so a MONITOR whose fields stop
-  // matching part-way updates those before the break and keeps the older values of the rest.
   MapView &view = *context->map_view;
   double altitude = 0.0;
   std::sscanf(work->text, kMonitorFormat, &view.latitude, &view.longitude, &view.heading, &altitude);
+
+  if (context->page_state->current_page == kPageMonitoring || context->tag_database->sync == 1)
+    FollowOwnship(context);
+
+  const SquadGroup &squad = *context->squad_group;
+  if (squad.joined == 0)
+    return;
+  char text[kSquadTextCapacity];
+  if (FormatSquadText(text, sizeof text, work->text, squad.squad_number, squad.own_pilot))
+    work->outbox.squad_texts.emplace_back(text);
 }
 
-void OnRouteTo(ListenerWork *) {}
-void OnRoute(ListenerWork *) {}
-void OnTag(ListenerWork *) {}
-void OnAgmTag(ListenerWork *) {}
-void OnSquad(ListenerWork *) {}
+void OnTag(ListenerWork *work) {
+  ListenerContext *context = work->context;
+  double latitude = 0.0, longitude = 0.0;
+  int symb = 0, squad = 0, pilot = 0;
+  if (std::sscanf(work->text, kTagFormat, &latitude, &longitude, &symb, &squad, &pilot) != 5 ||
+      !IsPosition(latitude, longitude))
+    return;
+  TagDatabase &tags = *context->tag_database;
+  // Pilot 0 is nobody; the own pilot number is this station's own tag coming back from a peer.
+  if (pilot == tags.own_pilot || pilot == 0)
+    return;
+  TagSymbol symbol;
+  UnpackSymbol(symb, symbol.affiliation, symbol.symbol_class, symbol.category);
+  const int32_t result = AddTag(tags, squad, pilot, symbol, latitude, longitude, work->outbox);
+  if (result > 0) {
+    FormatWide(work->scratch, kWorkScratchCapacity, L"INCOMING TAG #%d FROM [%02d]", result, pilot);
+    PostEventOnce(kCodeIncomingTag + static_cast<uint32_t>(result), work->scratch);
+    int32_t x = 0, y = 0;
+    if (!ProjectPosition(context, latitude, longitude, &x, &y)) {
+      FormatWide(work->scratch, kWorkScratchCapacity, L"INCOMING TAG FROM [%02d]", pilot);
+      PostEvent(kCodeTagOutOfMap, work->scratch, 20);
+      PostEvent(kCodeTagOutOfMap, L"OUT OF MAP", 20);
+    }
+  } else if (result == -1) {
+    FormatWide(work->scratch, kWorkScratchCapacity, L"INCOMING TAG FROM [%02d/%02d]", squad, pilot);
+    PostEvent(kCodeOtherSquadTag, work->scratch, 20);
+  }
+}
+
+void OnRouteTo(ListenerWork *work) {
+  double latitude = 0.0, longitude = 0.0;
+  if (std::sscanf(work->text, kRouteToFormat, &latitude, &longitude) != 2 || !IsPosition(latitude, longitude))
+    return;
+  int32_t x = 0, y = 0;
+  if (ProjectPosition(work->context, latitude, longitude, &x, &y)) {
+    SetRouteTarget(x, y, latitude, longitude);
+    return;
+  }
+  DropRouteTarget();
+  PostEvent(kCodeRouteToOutOfMap, L"ROUTE TO OUT OF MAP", 2);
+}
+
+void OnRoute(ListenerWork *work) {
+  int index = 0, type = 0;
+  double latitude = 0.0, longitude = 0.0;
+  if (std::sscanf(work->text, kRouteFormat, &index, &latitude, &longitude, &type) != 4 ||
+      !IsPosition(latitude, longitude))
+    return;
+  int32_t x = 0, y = 0;
+  if (!ProjectPosition(work->context, latitude, longitude, &x, &y)) {
+    PostEvent(kCodeRouteOutOfMap, L"ROUTE OUT OF MAP", 20);
+    return;
+  }
+  if (AddRoutePoint(x, y, latitude, longitude, index, type) != 0)
+    PostEvent(kCodeIncomingRoute, L"INCOMING ROUTE", 10);
+}
+
+void OnAgmTag(ListenerWork *work) {
+  double latitude = 0.0, longitude = 0.0;
+  if (std::sscanf(work->text, kAgmTagFormat, &latitude, &longitude) != 2 || !IsPosition(latitude, longitude))
+    return;
+  SetAgmMark(*work->context->tag_database, latitude, longitude);
+  work->context->agm_age = 0;
+}
 
 void OnFail(ListenerWork *work) {
   char keyword[64] = {};
@@ -38,4 +163,21 @@ void OnFail(ListenerWork *work) {
   if (std::sscanf(work->text, kFailFormat, keyword, &state) != 2)
     return;
   SetFailure(keyword, state);
+}
+
+void OnSquad(ListenerWork *work) {
+  ListenerContext *context = work->context;
+  SquadGroup &group = *context->squad_group;
+  if (group.joined == 0)
+    return;
+  SquadMember report;
+  double altitude = 0.0;
+  if (std::sscanf(work->text, kSquadFormat, &report.latitude, &report.longitude, &report.heading, &altitude,
+                  &report.squad, &report.pilot) != 6 ||
+      !IsPosition(report.latitude, report.longitude) || !std::isfinite(report.heading) || !std::isfinite(altitude))
+    return;
+  report.altitude = KeptAltitude(altitude, context->map_view->unit_km);
+  // Off the map the report keeps bitmap position (0, 0) with on_map 0, and the drawing leaves it out.
+  report.on_map = ProjectPosition(context, report.latitude, report.longitude, &report.bitmap_x, &report.bitmap_y);
+  UpdateSquadMember(group, report);
 }

@@ -1,0 +1,126 @@
+// recipients.cpp: reading the recipients file and sending SQUAD and TAG datagrams to the peers in it.
+#include "link/recipients.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/settings.h"
+#include "app/shared_lock.h"
+#include "app/wide_text.h"
+#include "link/protocol.h"
+#include "platform/files.h"
+#include "platform/udp.h"
+#include "status/event_log.h"
+#include "tactical/squad_group.h"
+#include "tactical/tag_database.h"
+
+namespace {
+constexpr uint32_t kCodeTagSent = 0x02030010;
+constexpr int32_t kTagSentLifetime = 3;
+constexpr size_t kTagPeerMinLength = 10;
+
+FILE *OpenRecipientsFile() {
+  wchar_t path[kSettingTextCapacity];
+  ReadSetting(L"Recipients file", path);
+  return OpenFileRead(path);
+}
+
+// Calls visit for every piece of the file as fgets hands it out; false when the file cannot be opened.
+template <typename Visit> bool ForEachLine(Visit visit) {
+  FILE *file = OpenRecipientsFile();
+  if (file == nullptr)
+    return false;
+  char line[kRecipientLineCapacity];
+  while (std::fgets(line, sizeof line, file) != nullptr)
+    visit(line);
+  std::fclose(file);
+  return true;
+}
+
+bool SendToPeer(const PeerLine &peer, const char *text, size_t length) {
+  char dotted[kDottedCapacity];
+  if (!PeerAddress(peer.host, dotted))
+    return false;
+  return UdpSendOnce(dotted, peer.port, text, length) == static_cast<int>(length);
+}
+} // namespace
+
+bool IsPeerLine(const char *line, PeerRule rule) {
+  if (line[0] == '#')
+    return false;
+  if (rule == PeerRule::kTag && std::strlen(line) < kTagPeerMinLength)
+    return false;
+  return std::strchr(line, ':') != nullptr;
+}
+
+bool ReadPeerLine(const char *line, PeerRule rule, PeerLine *peer) {
+  if (!IsPeerLine(line, rule))
+    return false;
+  char fields[kRecipientLineCapacity];
+  std::snprintf(fields, sizeof fields, "%s", line);
+  *std::strchr(fields, ':') = ' ';
+  PeerLine read;
+  if (std::sscanf(fields, "[%d]%126s %d", &read.index, read.host, &read.port) != 3)
+    return false;
+  // A port outside the range would be cut to 16 bits and reach some other program's port.
+  if (read.port < 1 || read.port > 65535)
+    return false;
+  *peer = read;
+  return true;
+}
+
+bool PeerAddress(const char *host, char dotted[kDottedCapacity]) {
+  if (host[0] >= '0' && host[0] <= '9') {
+    // Cutting a longer text to its first 19 characters could turn it into some other valid address.
+    if (std::strlen(host) > kDottedHostLimit)
+      return false;
+    std::snprintf(dotted, kDottedCapacity, "%s", host);
+    return true;
+  }
+  return UdpResolveIPv4(host, dotted);
+}
+
+std::vector<int> SendToPeers(const char *text, PeerRule rule) {
+  std::vector<int> reached;
+  const size_t length = std::strlen(text);
+  ForEachLine([&](const char *line) {
+    PeerLine peer;
+    if (ReadPeerLine(line, rule, &peer) && SendToPeer(peer, text, length))
+      reached.push_back(peer.index);
+  });
+  return reached;
+}
+
+void SendToRecipients(const char *text) { SendToPeers(text, PeerRule::kSquad); }
+
+int CountRecipients() {
+  int count = 0;
+  ForEachLine([&](const char *line) { count += IsPeerLine(line, PeerRule::kTag) ? 1 : 0; });
+  return count;
+}
+
+void SendTagToRecipients(const TagRecord &tag, const TagDatabase &tags, Outbox &outbox) {
+  if (tags.joined == 0)
+    return;
+  const int symb = PackSymbol(tag.symbol.affiliation, tag.symbol.symbol_class, tag.symbol.category);
+  char text[kTagTextCapacity];
+  if (!FormatTagText(text, sizeof text, tag.latitude, tag.longitude, symb, tags.squad_group->squad_number,
+                     tags.own_pilot))
+    return;
+  outbox.tags.push_back(OutgoingTag{tag.number, text});
+}
+
+void FlushOutbox(Outbox &outbox) {
+  for (const std::string &text : outbox.squad_texts)
+    SendToRecipients(text.c_str());
+  for (const OutgoingTag &tag : outbox.tags) {
+    for (const int index : SendToPeers(tag.text.c_str(), PeerRule::kTag)) {
+      wchar_t message[kEventTextCapacity];
+      FormatWide(message, kEventTextCapacity, L"TAG #%u SENT TO [%d]", tag.number, index);
+      SharedGuard guard = LockSharedData();
+      PostEvent(kCodeTagSent, message, kTagSentLifetime);
+    }
+  }
+  outbox.squad_texts.clear();
+  outbox.tags.clear();
+}

@@ -1,0 +1,155 @@
+// tag_database.cpp: storing, selecting, erasing and clearing tags; the AGM mark.
+#include "tactical/tag_database.h"
+
+#include "app/settings.h"
+#include "app/wide_text.h"
+#include "link/recipients.h"
+#include "map/projection.h"
+#include "status/event_log.h"
+#include "tactical/squad_group.h"
+
+TagDatabase g_tag_database;
+
+namespace {
+constexpr uint32_t kCodeCannotSend = 0x80030010;
+constexpr int32_t kCannotSendLifetime = 20;
+
+TagRecord *LastTag(TagDatabase &tags) {
+  TagRecord *last = &tags.root;
+  while (last->next != nullptr)
+    last = last->next;
+  return last;
+}
+
+bool PositionTaken(const TagDatabase &tags, double latitude, double longitude) {
+  for (const TagRecord *t = tags.root.next; t != nullptr; t = t->next)
+    if (t->latitude == latitude && t->longitude == longitude)
+      return true;
+  return false;
+}
+
+// The record whose number is the selection, the root standing for none; null when no record has it.
+TagRecord *SelectedRecord(TagDatabase &tags) {
+  for (TagRecord *t = &tags.root; t != nullptr; t = t->next)
+    if (t->number == tags.selected)
+      return t;
+  return nullptr;
+}
+} // namespace
+
+void InitTagDatabase(TagDatabase &tags, int window_width, SquadGroup &squad) {
+  ClearTags(tags);
+  tags.counter = 0;
+  tags.root = TagRecord{};
+  CopyWide(tags.root.name, kTagNameCapacity, L"TI_Root");
+  tags.new_symbol = TagSymbol{};
+  tags.agm = TagRecord{};
+  CopyWide(tags.agm.name, kTagNameCapacity, L"AGM");
+  tags.selected = 0;
+  tags.text_height = window_width * 17 / 520;
+  tags.large_font_height = tags.text_height;
+  tags.small_font_height = 2 * tags.text_height / 3;
+  tags.symbol_size = 2 * tags.text_height;
+  tags.squad_group = &squad;
+  tags.sync = 0;
+  // Unlike the squad group's own number, the copy keeps whatever the setting holds until PID is pressed.
+  tags.own_pilot = ReadIntSetting(L"Pilot ID", L"1");
+  tags.joined = 0;
+}
+
+int32_t AddTag(TagDatabase &tags, int32_t squad, int32_t pilot, TagSymbol symbol, double latitude, double longitude,
+               Outbox &outbox) {
+  if (PositionTaken(tags, latitude, longitude))
+    return 0;
+  auto *tag = new TagRecord;
+  tag->number = ++tags.counter;
+  tag->squad = squad;
+  tag->pilot = pilot;
+  tag->latitude = latitude;
+  tag->longitude = longitude;
+  tag->symbol = symbol;
+  FormatWide(tag->name, kTagNameCapacity, L"TAG #%u", tag->number);
+  LastTag(tags)->next = tag;
+
+  const int32_t own_squad = tags.squad_group->squad_number;
+  if (squad == 0) {
+    if (own_squad != kBroadcastSquad) {
+      SendTagToRecipients(*tag, tags, outbox);
+    } else {
+      PostBroadcastRefusal();
+    }
+  }
+  return squad == own_squad ? static_cast<int32_t>(tag->number) : -1;
+}
+
+void PostBroadcastRefusal() {
+  PostEvent(kCodeCannotSend, L"! CAN NOT SEND TAG", kCannotSendLifetime);
+  PostEvent(kCodeCannotSend, L"ON BROADCAST SQUAD !", kCannotSendLifetime);
+}
+
+void SelectNextTag(TagDatabase &tags, const CalibrationGrid &grid) {
+  const TagRecord *current = SelectedRecord(tags);
+  const TagRecord *candidate = current != nullptr ? current->next : nullptr;
+  int32_t x = 0, y = 0;
+  if (candidate == nullptr || !GeoToMapPixel(&grid, candidate->latitude, candidate->longitude, &x, &y)) {
+    tags.selected = 0;
+    return;
+  }
+  tags.selected = candidate->number;
+  RemoveEvents(kCodeIncomingTag + candidate->number);
+}
+
+void EraseSelectedTag(TagDatabase &tags) {
+  if (tags.selected == 0)
+    return;
+  for (TagRecord *before = &tags.root; before->next != nullptr; before = before->next) {
+    TagRecord *tag = before->next;
+    if (tag->number != tags.selected)
+      continue;
+    before->next = tag->next;
+    tags.selected = tag->next != nullptr ? tag->next->number : 0;
+    delete tag;
+    return;
+  }
+}
+
+void ClearTags(TagDatabase &tags) {
+  if (tags.root.next == nullptr)
+    return;
+  for (TagRecord *t = tags.root.next; t != nullptr;) {
+    TagRecord *next = t->next;
+    RemoveEvents(kCodeIncomingTag + t->number);
+    delete t;
+    t = next;
+  }
+  tags.root.next = nullptr;
+  tags.counter = 0;
+}
+
+int CountTags(const TagDatabase &tags) {
+  int count = 0;
+  for (const TagRecord *t = tags.root.next; t != nullptr; t = t->next)
+    ++count;
+  return count;
+}
+
+const TagRecord *FindTag(const TagDatabase &tags, uint32_t number) {
+  for (const TagRecord *t = tags.root.next; t != nullptr; t = t->next)
+    if (t->number == number)
+      return t;
+  return nullptr;
+}
+
+void SetAgmMark(TagDatabase &tags, double latitude, double longitude) {
+  tags.agm.latitude = latitude;
+  tags.agm.longitude = longitude;
+  tags.agm.squad = kAgmShown;
+}
+
+void AgeAgmMark(TagDatabase &tags, int32_t &agm_age) {
+  if (agm_age > 2)
+    tags.agm.squad = 0;
+  ++agm_age;
+}
+
+bool AgmMarkShown(const TagDatabase &tags) { return tags.agm.squad == kAgmShown; }

@@ -1,0 +1,82 @@
+// tag_database.h: the tactical tags placed here or received from the squad, the AGM mark and the
+// new-tag symbol.
+#pragma once
+
+#include <cstdint>
+
+struct CalibrationGrid;
+struct Outbox;
+struct SquadGroup;
+
+constexpr int kTagNameCapacity = 16;              // wide characters, terminator included
+constexpr int32_t kAgmShown = 1000;               // the AGM state while the mark is shown
+constexpr uint32_t kCodeIncomingTag = 0x08031000; // + the tag's number
+
+// Three one-byte fields as the TAG datagram carries them; a received tag may hold any byte value.
+struct TagSymbol {
+  int32_t affiliation = 0;      // 0 unknown, 1 enemy, 2 friend, 3 neutral
+  signed char symbol_class = 0; // 1 ground, 2 air
+  int32_t category = 0;         // 0 UNKN, 1 AAA, 2 ARMOR, 3 M.INF, 4 AIRBN
+};
+
+struct TagRecord {
+  uint32_t number = 0; // 1, 2, 3, ... in order of storing; 0 only in the root
+  int32_t squad = 0;   // 0 for a tag made here, else the sender's squad number
+  int32_t pilot = 0;   // the own pilot number for a tag made here, else the sender's
+  wchar_t name[kTagNameCapacity] = {};
+  double latitude = 0.0;
+  double longitude = 0.0;
+  TagSymbol symbol;
+  TagRecord *next = nullptr;
+};
+
+struct TagDatabase {
+  uint32_t counter = 0;              // number of the last tag stored
+  TagRecord root;                    // "TI_Root": fixed head, never drawn, sent or deleted
+  TagSymbol new_symbol;              // the symbol of the next tag made here
+  TagRecord agm;                     // "AGM": its squad field holds the AGM state, kAgmShown while shown
+  uint32_t selected = 0;             // number of the selected tag; 0 none
+  int32_t large_font_height = 13;    // the tag text height
+  int32_t small_font_height = 8;     // 2/3 of it
+  SquadGroup *squad_group = nullptr; // source of the squad number and the own pilot number
+  int32_t symbol_size = 26;          // twice the tag text height
+  int32_t sync = 0;                  // 1 while MONITOR keeps the TAGGING view on the ownship
+  int32_t text_height = 13;
+  int32_t own_pilot = 1; // the "Pilot ID" setting as read, unchecked; the Pilot field of TAG texts
+  int32_t joined = 0;    // copy of the squad group's joined flag
+};
+
+extern TagDatabase g_tag_database;
+
+// Empties the database and sets every field to its start value; links the squad group. Call after the
+// squad group is initialised.
+void InitTagDatabase(TagDatabase &tags, int window_width, SquadGroup &squad);
+
+// Stores a tag unless one stands at exactly the same latitude and longitude (result 0). A tag with squad
+// 0 is one made here: it is queued for the peers in outbox, or refused with two messages on the
+// broadcast squad. Returns the new number when squad is the own squad number, else -1.
+int32_t AddTag(TagDatabase &tags, int32_t squad, int32_t pilot, TagSymbol symbol, double latitude, double longitude,
+               Outbox &outbox);
+
+// SELECT TAG: the tag after the selected one (the first when none is) becomes selected when it lies on
+// the loaded map, and its incoming-tag message goes; otherwise nothing is selected.
+void SelectNextTag(TagDatabase &tags, const CalibrationGrid &grid);
+
+// ERASE TAG: deletes the selected tag and selects the one after it, or none. Numbers are not reused.
+void EraseSelectedTag(TagDatabase &tags);
+
+// Deletes every tag with its incoming-tag messages and sets the counter to 0; an empty list keeps the
+// counter as it is.
+void ClearTags(TagDatabase &tags);
+
+int CountTags(const TagDatabase &tags);
+const TagRecord *FindTag(const TagDatabase &tags, uint32_t number);
+
+// Tags are never sent from the broadcast squad: "! CAN NOT SEND TAG" then "ON BROADCAST SQUAD !".
+void PostBroadcastRefusal();
+
+// An AGMTAG arrived: the mark moves there and is shown.
+void SetAgmMark(TagDatabase &tags, double latitude, double longitude);
+// The once-a-second step: the mark goes out when the age was already above 2; the age then grows by one.
+void AgeAgmMark(TagDatabase &tags, int32_t &agm_age);
+bool AgmMarkShown(const TagDatabase &tags);
