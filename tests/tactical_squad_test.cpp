@@ -1,0 +1,102 @@
+// tactical_squad_test.cpp: the squad identity, its wrap-around steps, and the member list.
+#include <gtest/gtest.h>
+
+#include "app/settings.h"
+#include "mfd/page_table.h"
+#include "support/test_env.h"
+#include "tactical/squad_group.h"
+
+namespace {
+SquadMember Report(int32_t pilot, double latitude) {
+  SquadMember report;
+  report.pilot = pilot;
+  report.squad = 3;
+  report.latitude = latitude;
+  report.longitude = 41.0;
+  report.bitmap_x = 120;
+  report.bitmap_y = 340;
+  report.on_map = 1;
+  return report;
+}
+
+class SquadTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    UseFreshSettingsStore();
+    WriteSetting(L"Pilot ID", L"12");
+    InitSquadGroup(g_squad_group, 425);
+  }
+  void TearDown() override { ClearSquadGroup(g_squad_group); }
+};
+
+TEST_F(SquadTest, StartsFromThePilotSettingOnSquadOne) {
+  EXPECT_EQ(g_squad_group.own_pilot, 12);
+  EXPECT_EQ(g_squad_group.squad_number, 1);
+  EXPECT_EQ(g_squad_group.joined, 0);
+  EXPECT_EQ(g_squad_group.text_height, 13);
+  EXPECT_EQ(g_squad_group.small_font_height, 8);
+  for (const wchar_t *stored : {L"0", L"100", L"pilot"}) {
+    WriteSetting(L"Pilot ID", stored);
+    InitSquadGroup(g_squad_group, 425);
+    EXPECT_EQ(g_squad_group.own_pilot, 1) << stored;
+  }
+}
+
+TEST_F(SquadTest, NumbersWrapWithinOneToNinetyNine) {
+  g_squad_group.own_pilot = 99;
+  EXPECT_EQ(StepPilotNumber(g_squad_group, 0), 1);
+  wchar_t text[kSettingTextCapacity];
+  ReadSetting(L"Pilot ID", text);
+  EXPECT_STREQ(text, L"1");
+  EXPECT_EQ(StepPilotNumber(g_squad_group, 1), 99);
+  ReadSetting(L"Pilot ID", text);
+  EXPECT_STREQ(text, L"99");
+  EXPECT_EQ(StepPilotNumber(g_squad_group, 1), 98);
+
+  g_squad_group.squad_number = 1;
+  EXPECT_EQ(StepSquadNumber(g_squad_group, 1), 99);
+  EXPECT_EQ(StepSquadNumber(g_squad_group, 0), 1);
+  g_squad_group.squad_number = 0;
+  EXPECT_EQ(StepSquadNumber(g_squad_group, 1), 99) << "below 1, even from a bad value";
+  g_squad_group.squad_number = -5;
+  EXPECT_EQ(StepSquadNumber(g_squad_group, 0), 1);
+}
+
+TEST_F(SquadTest, ReportsRefreshTheirPilotsMemberOrAddOne) {
+  UpdateSquadMember(g_squad_group, Report(7, 43.1));
+  UpdateSquadMember(g_squad_group, Report(8, 43.2));
+  UpdateSquadMember(g_squad_group, Report(12, 43.3)); // the own pilot number
+  ASSERT_EQ(CountSquadMembers(g_squad_group), 2);
+  AgeSquadMembers(g_squad_group);
+  AgeSquadMembers(g_squad_group);
+
+  SquadMember moved = Report(7, 43.4);
+  moved.squad = 99;
+  moved.on_map = 0;
+  moved.bitmap_x = moved.bitmap_y = 0;
+  UpdateSquadMember(g_squad_group, moved);
+  const SquadMember *member = FindSquadMember(g_squad_group, 7);
+  EXPECT_EQ(CountSquadMembers(g_squad_group), 2);
+  EXPECT_EQ(member->latitude, 43.4);
+  EXPECT_EQ(member->squad, 99);
+  EXPECT_EQ(member->age, 0u);
+  EXPECT_EQ(member->on_map, 0);
+  EXPECT_EQ(member->sequence, 1) << "sequence number and name stay";
+  EXPECT_STREQ(member->name, L"7");
+  EXPECT_EQ(FindSquadMember(g_squad_group, 8)->age, 2u);
+  EXPECT_EQ(AddSquadMember(g_squad_group, Report(8, 44.0)), 0);
+
+  ClearSquadGroup(g_squad_group);
+  EXPECT_EQ(CountSquadMembers(g_squad_group), 0);
+  EXPECT_EQ(AddSquadMember(g_squad_group, Report(9, 43.0)), 9);
+  EXPECT_EQ(FindSquadMember(g_squad_group, 9)->sequence, 1) << "the member counter restarts";
+}
+
+TEST_F(SquadTest, JoinLabelNamesWhatThePressWillDo) {
+  SetJoined(g_squad_group, 1);
+  EXPECT_EQ(g_squad_group.joined, 1);
+  EXPECT_STREQ(PageLabel(kPageSquad, 16), L"DISJOIN SQUAD");
+  SetJoined(g_squad_group, 0);
+  EXPECT_STREQ(PageLabel(kPageSquad, 16), L"JOIN SQUAD");
+}
+} // namespace
