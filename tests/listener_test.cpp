@@ -36,8 +36,9 @@ template <typename Condition> bool WaitFor(Condition condition, std::chrono::mil
 std::vector<std::string> Lines(const std::string &text) {
   std::vector<std::string> lines;
   size_t start = 0;
+  // The log is written in text mode, so on Windows each line ends in "\r\n".
   for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-    lines.push_back(text.substr(start, end - start));
+    lines.push_back(text.substr(start, end > start && text[end - 1] == '\r' ? end - 1 - start : end - start));
   return lines;
 }
 
