@@ -25,16 +25,15 @@ FILE *OpenRecipientsFile() {
   return OpenFileRead(path);
 }
 
-// Calls visit for every piece of the file as fgets hands it out; false when the file cannot be opened.
-template <typename Visit> bool ForEachLine(Visit visit) {
+// Calls visit for every piece of the file as fgets hands it out; a file that cannot be opened has none.
+template <typename Visit> void ForEachLine(Visit visit) {
   FILE *file = OpenRecipientsFile();
   if (file == nullptr)
-    return false;
+    return;
   char line[kRecipientLineCapacity];
   while (std::fgets(line, sizeof line, file) != nullptr)
     visit(line);
   std::fclose(file);
-  return true;
 }
 
 bool SendToPeer(const PeerLine &peer, const char *text, size_t length) {
@@ -58,7 +57,10 @@ bool ReadPeerLine(const char *line, PeerRule rule, PeerLine *peer) {
     return false;
   char fields[kRecipientLineCapacity];
   std::snprintf(fields, sizeof fields, "%s", line);
-  *std::strchr(fields, ':') = ' ';
+  char *colon = std::strchr(fields, ':');
+  if (colon == nullptr) // only a text longer than a file line can lose its colon to the copy
+    return false;
+  *colon = ' ';
   PeerLine read;
   if (std::sscanf(fields, "[%d]%126s %d", &read.index, read.host, &read.port) != 3)
     return false;

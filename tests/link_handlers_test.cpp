@@ -2,7 +2,6 @@
 // synthetic calibration grid covering 43-44 N, 41-42 E.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "app/settings.h"
@@ -15,7 +14,6 @@
 #include "map/routes.h"
 #include "mfd/page_state.h"
 #include "status/event_log.h"
-#include "status/failure_status.h"
 #include "support/listener_fixture.h"
 #include "support/test_env.h"
 #include "tactical/squad_group.h"
@@ -35,13 +33,6 @@ const EventMessage *FirstWithCode(uint32_t code) {
     if (m->code == code)
       return m;
   return nullptr;
-}
-
-int32_t FailureState(const char *keyword) {
-  for (int i = 0; i < kFailureCount; ++i)
-    if (std::strcmp(g_failure_status.entries[i].keyword, keyword) == 0)
-      return g_failure_status.entries[i].state;
-  return -1;
 }
 
 class HandlersTest : public ::testing::Test {
@@ -251,13 +242,6 @@ TEST_F(HandlersTest, AgmMarkShowsWhileDesignationsKeepComing) {
   }
   AgeAgmMark(g_tag_database, context.agm_age);
   EXPECT_FALSE(AgmMarkShown(g_tag_database)) << "gone at the fourth tick";
-}
-
-TEST_F(HandlersTest, FailWorksWithoutTheBlankAfterTheColon) {
-  Handle("KESTREL FAIL:GearFailure 2");
-  EXPECT_EQ(FailureState("GearFailure"), 2);
-  Handle("KESTREL FAIL: GearFailure 0");
-  EXPECT_EQ(FailureState("GearFailure"), 0);
 }
 
 TEST_F(HandlersTest, SquadReportsAreKeptWhileJoinedInTheChosenUnit) {
