@@ -29,19 +29,6 @@ protected:
   void TearDown() override { ClearSquadGroup(g_squad_group); }
 };
 
-TEST_F(SquadTest, StartsFromThePilotSettingOnSquadOne) {
-  EXPECT_EQ(g_squad_group.own_pilot, 12);
-  EXPECT_EQ(g_squad_group.squad_number, 1);
-  EXPECT_EQ(g_squad_group.joined, 0);
-  EXPECT_EQ(g_squad_group.text_height, 13);
-  EXPECT_EQ(g_squad_group.small_font_height, 8);
-  for (const wchar_t *stored : {L"0", L"100", L"pilot"}) {
-    WriteSetting(L"Pilot ID", stored);
-    InitSquadGroup(g_squad_group, 425);
-    EXPECT_EQ(g_squad_group.own_pilot, 1) << stored;
-  }
-}
-
 TEST_F(SquadTest, NumbersWrapWithinOneToNinetyNine) {
   g_squad_group.own_pilot = 99;
   EXPECT_EQ(StepPilotNumber(g_squad_group, 0), 1);

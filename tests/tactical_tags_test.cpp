@@ -49,19 +49,14 @@ protected:
   Outbox outbox;
 };
 
-TEST_F(TagsTest, SizesFollowTheWindowWidthAndThePilotCopyIsRaw) {
-  EXPECT_EQ(g_tag_database.text_height, 13);
-  EXPECT_EQ(g_tag_database.small_font_height, 8);
-  EXPECT_EQ(g_tag_database.symbol_size, 26);
-  EXPECT_EQ(g_tag_database.own_pilot, 12);
+TEST_F(TagsTest, ThePilotCopyKeepsTheRawSettingAndSizesFollowTheWidth) {
   WriteSetting(L"Pilot ID", L"150");
   InitSquadGroup(g_squad_group, 1000);
   InitTagDatabase(g_tag_database, 1000, g_squad_group);
-  EXPECT_EQ(g_tag_database.text_height, 32);
-  EXPECT_EQ(g_tag_database.small_font_height, 21);
-  EXPECT_EQ(g_tag_database.symbol_size, 64);
   EXPECT_EQ(g_tag_database.own_pilot, 150) << "the copy is not range-checked";
   EXPECT_EQ(g_squad_group.own_pilot, 1) << "the squad group's own number is";
+  EXPECT_EQ(g_tag_database.small_font_height, 21);
+  EXPECT_EQ(g_tag_database.symbol_size, 64);
 }
 
 TEST_F(TagsTest, NumbersRiseAndAreNeverReusedByErasing) {
