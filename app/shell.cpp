@@ -1,0 +1,279 @@
+// shell.cpp: start-up, the timers, keys and clicks, and the paint composition,
+// shared by both front ends.
+#include "app/shell.h"
+
+#include "app/display_frame.h"
+#include "app/shared_lock.h"
+#include "app/wide_text.h"
+#include "link/outbox.h"
+#include "map/calibration_grid.h"
+#include "map/catalogue.h"
+#include "map/map_view.h"
+#include "map/routes.h"
+#include "mfd/bezel_input.h"
+#include "mfd/button_actions.h"
+#include "mfd/page_state.h"
+#include "mfd/page_table.h"
+#include "status/event_log.h"
+#include "status/failure_status.h"
+#include "tactical/squad_group.h"
+#include "tactical/tag_database.h"
+
+Shell g_shell;
+
+namespace {
+constexpr int32_t kLinkSilentMs = 5000;
+
+// Windows virtual-key numbers; the portable front end maps its keys onto the
+// same numbers.
+constexpr int kVkPageUp = 0x21, kVkPageDown = 0x22;
+constexpr int kVkLeft = 0x25, kVkUp = 0x26, kVkRight = 0x27, kVkDown = 0x28;
+constexpr int kVkF1 = 0x70;
+
+int ButtonOfKey(int key) {
+  if (key >= kVkF1 && key < kVkF1 + 5)
+    return key - kVkF1 + 1; // F1..F5: the top row, left to right
+  if (key >= kVkF1 + 5 && key < kVkF1 + 10)
+    return 15 - (key - kVkF1 - 5); // F6..F10: the bottom row, 15 down to 11
+  if (key >= '1' && key <= '5')
+    return key - '1' + 6;
+  if (key >= '6' && key <= '9')
+    return 20 - (key - '6');
+  switch (key) {
+  case '0':
+    return 16;
+  case kVkUp:
+    return 9;
+  case kVkDown:
+    return 10;
+  case kVkRight:
+    return 11;
+  case kVkLeft:
+    return 12;
+  case 'M':
+    return 13;
+  case 'O':
+    return 15;
+  case kVkPageUp:
+    return 23;
+  case kVkPageDown:
+    return 24;
+  default:
+    return 0;
+  }
+}
+
+// Work that must not hold the lock: a map load's file reads, and the sends the
+// buttons queued.
+void AfterUnlock() {
+  if (RunRequestedMapLoad())
+    RequestRepaint(true);
+  // Only the UI thread touches this outbox, so it needs no lock between the
+  // queueing and the sends.
+  if (!g_shell.outbox.empty())
+    FlushOutbox(g_shell.outbox);
+}
+
+void DrawPageBody(Canvas &canvas) {
+  switch (g_page_state.current_page) {
+  case kPageMonitoring:
+  case kPageTagging:
+    // The map pages are drawn over the moving map; their bodies arrive with the
+    // map drawing.
+    g_map_view.map_shown = 1;
+    break;
+  case kPageFailures:
+    DrawFailures(canvas);
+    break;
+  default:
+    break; // the SQUAD GROUP and DATABASES bodies arrive with their pages
+  }
+}
+} // namespace
+
+void RequestRepaint(bool erase) {
+  if (g_shell.host.invalidate_all != nullptr)
+    g_shell.host.invalidate_all(erase);
+}
+
+void RequestRepaintRect(Rect rect, bool erase) {
+  if (g_shell.host.invalidate_rect != nullptr)
+    g_shell.host.invalidate_rect(rect, erase);
+}
+
+void ShellReadSettings() { g_shell.settings = ReadStartupSettings(); }
+
+void ShellInitModules(void *window) {
+  const StartupSettings &s = g_shell.settings;
+  g_shell.a10_mode = ReadA10Mode();
+  InitMapView(window, s.unit_km, s.window_width, s.window_height);
+  g_calibration_grid.head = GridNode{};
+  InitEventLog(s.window_width);
+  InitRouteDatabase(s.window_width);
+  InitFailureStatus(s.window_width);
+  InitSquadGroup(g_squad_group, s.window_width);
+  InitTagDatabase(g_tag_database, s.window_width, g_squad_group);
+  InitPageFrame(window, s.window_width, s.window_height);
+  LoadPageOption(g_page_state, kPageTagging, 8);
+  LoadPageOption(g_page_state, kPageMonitoring, 2);
+  for (int entry = 0; entry < kMapCatalogueSize; ++entry) {
+    wchar_t label[kLabelCapacity];
+    FormatWide(label, kLabelCapacity, L"LOAD %ls",
+               MapCatalogue()[entry].display_name);
+    SetPageLabel(kPageDatabases, 6 + entry, label);
+  }
+}
+
+void ShellStartModules(void *window) {
+  ShellInitModules(window);
+  ListenerContext &context = g_shell.listener;
+  context.window = window;
+  context.page_state = &g_page_state;
+  context.map_view = &g_map_view;
+  context.calibration_grid = &g_calibration_grid;
+  context.event_log = &g_event_log;
+  context.route_database = &g_route_database;
+  context.tag_database = &g_tag_database;
+  context.failure_status = &g_failure_status;
+  context.squad_group = &g_squad_group;
+  context.link_age = 0;
+  context.agm_age = 0;
+  context.debug = g_shell.settings.debug;
+  context.stop = false;
+  // A thread that cannot start leaves the display without telemetry; "VEKTA
+  // DISCONNECTED" says so.
+  try {
+    g_shell.listener_thread = std::thread(TelemetryListener, &context);
+  } catch (const std::system_error &) {
+  }
+}
+
+void ShellStopListener() {
+  g_shell.listener.stop = true;
+  if (g_shell.listener_thread.joinable())
+    g_shell.listener_thread.join();
+}
+
+bool KeyToButton(int virtual_key) {
+  const int button = ButtonOfKey(virtual_key);
+  if (button == 0)
+    return false;
+  g_shell.pending_press = button;
+  return true;
+}
+
+int HitTestButton(int x, int y) {
+  const ButtonRect *rects = g_page_state.button_rects;
+  for (int button = 1; button <= kButtonCount; ++button) {
+    const ButtonRect &r = rects[button - 1];
+    if (r.left < x && x < r.right && r.top < y && y < r.bottom) {
+      g_shell.pending_press = button;
+      return button;
+    }
+  }
+  return 0;
+}
+
+void OnButtonTimer() {
+  if (DispatchButton(false))
+    RequestRepaint(true);
+  if (PollCursorButtons(false))
+    RequestRepaint(true);
+}
+
+void OnLinkTimer() {
+  g_event_log.blink += 1;
+  const int expired = AgeEvents();
+  ListenerContext &context = g_shell.listener;
+  context.link_age += 1000;
+  if (context.link_age >= kLinkSilentMs)
+    PostEventOnce(kVektaDisconnectedCode, L"VEKTA DISCONNECTED");
+  if (g_map_view.current_map < 0)
+    PostEventOnce(kMapNotLoadedCode, L"NO MAP LOADED");
+  const int count = CountEvents();
+  if (count > 0) {
+    // Only the message block, so that the blinking does not redraw the whole
+    // display.
+    const int h = g_event_log.font_height;
+    const int left = (g_shell.settings.window_width - 64 * h) / 2;
+    RequestRepaintRect(Rect{left, 5 * h, left + 64 * h, 5 * h + count * h},
+                       true);
+  }
+  if (expired > 0)
+    RequestRepaint(true);
+}
+
+void OnRepaintTimer() {
+  RequestRepaint(false); // at least once a second, even when nothing happens
+  AgeAgmMark(
+      g_tag_database,
+      g_shell.listener.agm_age); // off on the fourth tick after the last AGMTAG
+  AgeSquadMembers(g_squad_group);
+}
+
+void OnKey(int virtual_key) {
+  if (!KeyToButton(virtual_key))
+    return;
+  if (DispatchButton(true))
+    RequestRepaint(true);
+  if (PollCursorButtons(true))
+    RequestRepaint(true);
+}
+
+void OnClick(int x, int y) {
+  if (HitTestButton(x, y) == 0)
+    return;
+  // The reverse of the key order: the cursor first, then the dispatcher.
+  if (PollCursorButtons(true))
+    RequestRepaint(true);
+  if (DispatchButton(true))
+    RequestRepaint(true);
+}
+
+void ShellTimer(int timer_id) {
+  {
+    SharedGuard guard = LockSharedData();
+    switch (timer_id) {
+    case kButtonTimer:
+      OnButtonTimer();
+      break;
+    case kLinkTimer:
+      OnLinkTimer();
+      break;
+    case kRepaintTimer:
+      OnRepaintTimer();
+      break;
+    default:
+      return;
+    }
+  }
+  AfterUnlock();
+}
+
+void ShellKey(int virtual_key) {
+  {
+    SharedGuard guard = LockSharedData();
+    OnKey(virtual_key);
+  }
+  AfterUnlock();
+}
+
+void ShellClick(int x, int y) {
+  {
+    SharedGuard guard = LockSharedData();
+    OnClick(x, y);
+  }
+  AfterUnlock();
+}
+
+void PaintDisplay(Canvas &canvas) {
+  g_map_view.map_shown = 0;
+  DrawPageBody(canvas);
+  DrawPageFrame(canvas, g_page_state);
+  DrawEvents(canvas);
+}
+
+void ShellPaint(Canvas &canvas) {
+  SharedGuard guard = LockSharedData();
+  PaintDisplay(canvas);
+}

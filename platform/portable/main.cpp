@@ -1,0 +1,318 @@
+// main.cpp: the portable program: an SDL2 window, a timed loop standing in for
+// the three window timers, keys and clicks, and each frame painted with Cairo
+// off screen, then presented at once.
+#include <SDL.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/shell.h"
+#include "platform/portable/cairo_canvas.h"
+#include "platform/portable/utf8.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// What a run is asked to do beyond showing the display: used by the demo and
+// the screenshot tests.
+struct Options {
+  std::string
+      screenshot_dir; // one PNG per second, after the whole-window repaint
+  int seconds = 0;    // stop after this many seconds; 0: run until closed
+  std::vector<int>
+      keys; // virtual keys pressed one per second, from the first second on
+};
+
+// The front end's own record: the window, the off-screen frame and what waits
+// to be repainted.
+struct Frontend {
+  SDL_Window *window = nullptr;
+  cairo_surface_t *frame =
+      nullptr; // kept between paints: an area not invalidated keeps its picture
+  int width = 0, height = 0;
+  bool dirty = false;
+  Rect dirty_rect;
+  bool erase = false;
+  Rect erase_rect;
+  int screenshots = 0;
+};
+
+Frontend fe;
+
+Rect Union(Rect a, Rect b) {
+  return Rect{std::min(a.left, b.left), std::min(a.top, b.top),
+              std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
+}
+
+void Invalidate(Rect rect, bool erase) {
+  fe.dirty_rect = fe.dirty ? Union(fe.dirty_rect, rect) : rect;
+  fe.dirty = true;
+  if (erase) {
+    fe.erase_rect = fe.erase ? Union(fe.erase_rect, rect) : rect;
+    fe.erase = true;
+  }
+}
+
+void InvalidateAll(bool erase) {
+  Invalidate(Rect{0, 0, fe.width, fe.height}, erase);
+}
+
+// Paints the invalidated area into the off-screen frame, as a window procedure
+// paints its update region: erased to the black background when asked, then
+// drawn over, clipped to the area.
+void PaintFrame() {
+  cairo_t *cr = cairo_create(fe.frame);
+  const Rect &d = fe.dirty_rect;
+  cairo_rectangle(cr, d.left, d.top, d.right - d.left, d.bottom - d.top);
+  cairo_clip(cr);
+  if (fe.erase) {
+    const Rect &e = fe.erase_rect;
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_rectangle(cr, e.left, e.top, e.right - e.left, e.bottom - e.top);
+    cairo_fill(cr);
+  }
+  Canvas canvas = MakeCairoCanvas(cr, fe.width, fe.height);
+  ShellPaint(canvas);
+  cairo_destroy(cr);
+  cairo_surface_flush(fe.frame);
+  fe.dirty = false;
+  fe.erase = false;
+}
+
+// Copies the finished frame to the window in one step, so no half-drawn frame
+// is ever seen.
+void Present() {
+  SDL_Surface *target = SDL_GetWindowSurface(fe.window);
+  if (target == nullptr)
+    return;
+  SDL_Surface *source = SDL_CreateRGBSurfaceWithFormatFrom(
+      cairo_image_surface_get_data(fe.frame), fe.width, fe.height, 32,
+      cairo_image_surface_get_stride(fe.frame), SDL_PIXELFORMAT_XRGB8888);
+  if (source == nullptr)
+    return;
+  SDL_BlitSurface(source, nullptr, target, nullptr);
+  SDL_FreeSurface(source);
+  SDL_UpdateWindowSurface(fe.window);
+}
+
+void SaveScreenshot(const std::string &dir) {
+  char name[64];
+  std::snprintf(name, sizeof name, "/kestrel-%04d.png", ++fe.screenshots);
+  cairo_surface_write_to_png(fe.frame, (dir + name).c_str());
+}
+
+int VirtualKey(SDL_Keycode key) {
+  if (key >= SDLK_F1 && key <= SDLK_F10)
+    return 0x70 + (key - SDLK_F1);
+  if (key >= SDLK_0 && key <= SDLK_9)
+    return '0' + (key - SDLK_0);
+  if (key >= SDLK_a && key <= SDLK_z)
+    return 'A' + (key - SDLK_a);
+  switch (key) {
+  case SDLK_PAGEUP:
+    return 0x21;
+  case SDLK_PAGEDOWN:
+    return 0x22;
+  case SDLK_LEFT:
+    return 0x25;
+  case SDLK_UP:
+    return 0x26;
+  case SDLK_RIGHT:
+    return 0x27;
+  case SDLK_DOWN:
+    return 0x28;
+  default:
+    return 0;
+  }
+}
+
+// A key of --keys: a letter or digit, F1..F10, UP, DOWN, LEFT, RIGHT, PGUP or
+// PGDN.
+int KeyByName(const std::string &name) {
+  if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0])))
+    return std::toupper(static_cast<unsigned char>(name[0]));
+  if (name.size() >= 2 && name[0] == 'F' &&
+      std::isdigit(static_cast<unsigned char>(name[1]))) {
+    const int n = std::atoi(name.c_str() + 1);
+    return n >= 1 && n <= 10 ? 0x70 + n - 1 : 0;
+  }
+  const struct {
+    const char *name;
+    int key;
+  } named[] = {{"PGUP", 0x21}, {"PGDN", 0x22},  {"LEFT", 0x25},
+               {"UP", 0x26},   {"RIGHT", 0x27}, {"DOWN", 0x28}};
+  for (const auto &n : named)
+    if (name == n.name)
+      return n.key;
+  return 0;
+}
+
+bool ParseOptions(int argc, char **argv, Options &options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool has_value = i + 1 < argc;
+    if (arg == "--screenshot-dir" && has_value) {
+      options.screenshot_dir = argv[++i];
+    } else if (arg == "--seconds" && has_value) {
+      options.seconds = std::atoi(argv[++i]);
+    } else if (arg == "--keys" && has_value) {
+      std::string list = argv[++i];
+      for (size_t start = 0; start <= list.size();) {
+        const size_t comma = std::min(list.find(',', start), list.size());
+        const int key = KeyByName(list.substr(start, comma - start));
+        if (key == 0) {
+          std::fprintf(stderr, "kestrel: unknown key '%s'\n",
+                       list.substr(start, comma - start).c_str());
+          return false;
+        }
+        options.keys.push_back(key);
+        start = comma + 1;
+      }
+    } else {
+      std::fprintf(stderr, "usage: kestrel [--seconds N] [--screenshot-dir "
+                           "DIR] [--keys K1,K2,...]\n");
+      return false;
+    }
+  }
+  return true;
+}
+
+bool CreateWindow() {
+  const StartupSettings &s = g_shell.settings;
+  // MFD mode: a borderless window on the physical MFD screen at the offsets;
+  // otherwise an ordinary decorated window whose client area has the configured
+  // size.
+  const Uint32 flags = s.mfd_mode != 0 ? SDL_WINDOW_BORDERLESS : 0;
+  fe.window = SDL_CreateWindow(WideToUtf8(g_shell.title).c_str(), s.offset_x,
+                               s.offset_y, s.window_width, s.window_height,
+                               flags | SDL_WINDOW_SHOWN);
+  if (fe.window == nullptr)
+    return false;
+  fe.width = s.window_width;
+  fe.height = s.window_height;
+  fe.frame =
+      cairo_image_surface_create(CAIRO_FORMAT_RGB24, fe.width, fe.height);
+  return cairo_surface_status(fe.frame) == CAIRO_STATUS_SUCCESS;
+}
+
+// Returns false when the program is to end.
+bool HandleEvent(const SDL_Event &event) {
+  switch (event.type) {
+  case SDL_QUIT: // also how SDL reports SIGINT and SIGTERM
+    return false;
+  case SDL_WINDOWEVENT:
+    if (event.window.event == SDL_WINDOWEVENT_CLOSE)
+      return false;
+    if (event.window.event == SDL_WINDOWEVENT_EXPOSED)
+      Present();
+    return true;
+  case SDL_KEYDOWN: // auto-repeat included, as the key repeats of a window
+    if (const int key = VirtualKey(event.key.keysym.sym); key != 0)
+      ShellKey(key);
+    return true;
+  case SDL_MOUSEBUTTONDOWN:
+    if (event.button.button == SDL_BUTTON_LEFT)
+      ShellClick(event.button.x, event.button.y);
+    return true;
+  default:
+    return true;
+  }
+}
+
+struct Timer {
+  int id;
+  std::chrono::milliseconds period;
+  Clock::time_point due;
+};
+
+int Run(const Options &options) {
+  const Clock::time_point start = Clock::now();
+  // Started in this order, so that ticks falling due together run in it: 100,
+  // 103, 102.
+  Timer timers[] = {
+      {kButtonTimer, std::chrono::milliseconds(kButtonTimerMs), start},
+      {kLinkTimer, std::chrono::milliseconds(kLinkTimerMs), start},
+      {kRepaintTimer, std::chrono::milliseconds(kRepaintTimerMs), start}};
+  for (Timer &t : timers)
+    t.due = start + t.period;
+  size_t next_key = 0;
+  int seconds = 0;
+  for (;;) {
+    Clock::time_point next = timers[0].due;
+    for (const Timer &t : timers)
+      next = std::min(next, t.due);
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          next - Clock::now())
+                          .count();
+    SDL_Event event;
+    if (SDL_WaitEventTimeout(&event, wait > 0 ? static_cast<int>(wait) : 0)) {
+      do {
+        if (!HandleEvent(event))
+          return 0;
+      } while (SDL_PollEvent(&event));
+    }
+    bool whole_second = false;
+    for (Timer &t : timers) {
+      if (Clock::now() < t.due)
+        continue;
+      ShellTimer(t.id);
+      whole_second |= t.id == kRepaintTimer;
+      t.due += t.period;
+      if (t.due < Clock::now())
+        t.due =
+            Clock::now() + t.period; // after a stall, no burst of late ticks
+    }
+    if (fe.dirty) {
+      PaintFrame();
+      Present();
+    }
+    if (!whole_second)
+      continue;
+    ++seconds;
+    if (!options.screenshot_dir.empty())
+      SaveScreenshot(options.screenshot_dir);
+    if (options.seconds > 0 && seconds >= options.seconds)
+      return 0;
+    if (next_key < options.keys.size())
+      ShellKey(options.keys[next_key++]);
+  }
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, options))
+    return 2;
+  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
+    std::fprintf(stderr, "kestrel: %s\n", SDL_GetError());
+    return 1;
+  }
+  ShellReadSettings();
+  if (!CreateWindow()) {
+    std::fprintf(stderr, "kestrel: %s\n", SDL_GetError());
+    SDL_Quit();
+    return 0; // as the Windows program, which ends with 0 when its window
+              // cannot be made
+  }
+  g_shell.host.invalidate_all = InvalidateAll;
+  g_shell.host.invalidate_rect = Invalidate;
+  ShellStartModules(fe.window);
+  InvalidateAll(true);
+  PaintFrame();
+  Present();
+  const int code = Run(options);
+  ShellStopListener();
+  cairo_surface_destroy(fe.frame);
+  SDL_DestroyWindow(fe.window);
+  SDL_Quit();
+  return code;
+}
