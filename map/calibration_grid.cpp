@@ -141,3 +141,5 @@ void DrawCalibrationGrid(Canvas &canvas, const MapView &view, const CalibrationG
     CanvasAngleArc(canvas, x, y, kRadius, 0.0, 360.0);
   }
 }
+
+void DrawCalibrationGrid(Canvas &canvas) { DrawCalibrationGrid(canvas, g_map_view, g_calibration_grid); }

@@ -64,5 +64,7 @@ bool ReadCalibrationGridFile(const wchar_t *grid_value_name, CalibrationGrid *in
 // tests. The button's map load reads first and swaps under the lock (map_view.h).
 bool LoadCalibrationGrid(const wchar_t *grid_value_name);
 
-// Debug overlay: a red circle of radius 3 on every node, through the view transform of the view.
+// Debug overlay: a red circle of radius 3 on every node, through the view transform of the view; the
+// first form draws g_calibration_grid through g_map_view.
+void DrawCalibrationGrid(Canvas &canvas);
 void DrawCalibrationGrid(Canvas &canvas, const MapView &view, const CalibrationGrid &grid);

@@ -9,6 +9,7 @@
 #include "map/map_view.h"
 #include "map/projection.h"
 #include "support/map_support.h"
+#include "support/recording_canvas.h"
 
 namespace {
 
@@ -202,6 +203,48 @@ TEST(Bearing, CompassPointsDistancesAndTheOwnPosition) {
   BearingAndDistance(view, 41.5, 40.0, &bearing, &distance);
   EXPECT_EQ(bearing, 360.0) << "the own position has no direction and must not give NaN";
   EXPECT_EQ(distance, 0.0);
+}
+
+
+std::vector<const CanvasRecord *> LinesInColour(const RecordingCanvas &recorder, Colour colour) {
+  std::vector<const CanvasRecord *> lines;
+  for (const CanvasRecord *r : FindRecords(recorder, CanvasOp::kLine))
+    if (r->state.pen.colour == colour && r->state.pen.width == 2)
+      lines.push_back(r);
+  return lines;
+}
+
+TEST_F(ProjectionTest, DebugDrawingShowsTheConstruction) {
+  BuildSquareCell();
+  view.base = ViewRect{0, 0, 425, 425};
+  view.centre_x = 212; // window pixels are bitmap pixels
+  view.centre_y = 212;
+  RecordingCanvas recorder;
+  InitRecordingCanvas(recorder, 425, 425);
+  double latitude = 0, longitude = 0;
+  ASSERT_TRUE(MapPixelToGeo(&grid, 50, 50, view, &recorder.canvas, &latitude, &longitude));
+  const CanvasRecord *code = FindText(recorder, L"430/400");
+  ASSERT_NE(code, nullptr);
+  EXPECT_EQ(code->state.text_colour, Rgb(255, 0, 0));
+  EXPECT_EQ(LinesInColour(recorder, Rgb(255, 255, 0)).size(), 2u) << "the south and west edges";
+  EXPECT_EQ(LinesInColour(recorder, Rgb(64, 255, 64)).size(), 2u) << "the parallels through the pixel";
+  bool long_label = false, lat_label = false;
+  for (const CanvasRecord *text : FindTexts(recorder)) {
+    long_label |= text->text == L"LONG 50.000000/100.000000 = 0.500000 (40.250000)";
+    lat_label |= text->text == L"LAT 50.000000/100.000000 = 0.500000 (43.250000)";
+  }
+  EXPECT_TRUE(long_label);
+  EXPECT_TRUE(lat_label);
+
+  recorder.records.clear();
+  ASSERT_TRUE(MapPixelToGeoPerpendicular(&grid, 20, 90, view, &recorder.canvas, &latitude, &longitude));
+  const auto to_south = LinesInColour(recorder, Rgb(64, 64, 255));
+  const auto to_west = LinesInColour(recorder, Rgb(255, 0, 255));
+  ASSERT_EQ(to_south.size(), 1u);
+  ASSERT_EQ(to_west.size(), 1u);
+  EXPECT_EQ(to_south[0]->from, (Point{20, 90}));
+  EXPECT_EQ(to_south[0]->to, (Point{20, 100})) << "the foot on the south edge";
+  EXPECT_EQ(to_west[0]->to, (Point{0, 90})) << "the foot on the west edge";
 }
 
 } // namespace
