@@ -11,8 +11,8 @@
 // tag's pen and texts. Any value other than 1, 2 and 3 has the unknown colour.
 Colour TagFillColour(int32_t affiliation);
 
-// Draws one symbol centred on (x, y) with edge length size. Leaves a black pen of width 2 (or the fill
-// pen of the last erasing stroke) and the fill brush selected; the caller sets what it needs next.
+// Draws one symbol centred on (x, y) with edge length size. The canvas's pen and brush are restored
+// afterwards; the current point is left where the last stroke ended.
 void DrawTagSymbolSized(Canvas &canvas, int x, int y, const TagSymbol &symbol, int size);
 
 // Draws one symbol centred on (x, y) at the tag database's symbol size (twice the tag text height).
