@@ -1,0 +1,105 @@
+// tag_drawing.cpp: the tags on the map pages, their labels and the selected tag's steering line.
+#include "tactical/tag_drawing.h"
+
+#include "app/wide_text.h"
+#include "map/calibration_grid.h"
+#include "map/map_view.h"
+#include "map/projection.h"
+#include "map/view_transform.h"
+#include "mfd/page_state.h"
+#include "tactical/squad_group.h"
+#include "tactical/tag_database.h"
+#include "tactical/tag_symbols.h"
+
+namespace {
+constexpr Colour kLabelColour = Rgb(240, 240, 0);
+constexpr Colour kDarkBorder = Rgb(64, 64, 0); // under the steering line and behind the selected texts
+constexpr int kLabelCapacity = 16;
+constexpr int kReadoutCapacity = 32;
+
+int32_t OwnSquadNumber(const TagDatabase &tags) {
+  return tags.squad_group != nullptr ? tags.squad_group->squad_number : g_squad_group.squad_number;
+}
+
+// The steering line from the tag to the ownship at the window centre, coloured on a dark border, and the
+// tag's name on a dark plate over its label.
+void DrawSelection(Canvas &canvas, const TagRecord &tag, Point at, Point centre, Rect label_box) {
+  const Colour colour = TagFillColour(tag.symbol.affiliation);
+  CanvasSetTextColour(canvas, colour);
+  CanvasSetPen(canvas, kDarkBorder, 5);
+  CanvasMoveTo(canvas, at.x, at.y);
+  CanvasLineTo(canvas, centre.x, centre.y);
+  CanvasSetPen(canvas, colour, 3);
+  CanvasLineTo(canvas, at.x, at.y);
+  CanvasSetOpaque(canvas, true);
+  CanvasSetBackColour(canvas, kDarkBorder);
+  CanvasText(canvas, tag.name, -1, label_box, kTextCenter);
+}
+
+void DrawReadout(Canvas &canvas, const TagDatabase &tags, const TagRecord &tag, Point centre) {
+  double bearing = 0.0, distance = 0.0;
+  BearingAndDistance(g_map_view, tag.latitude, tag.longitude, &bearing, &distance);
+  wchar_t readout[kReadoutCapacity];
+  if (g_map_view.unit_km == 0)
+    FormatWide(readout, kReadoutCapacity, L"%0.1f\u00b0/%0.1fnm", bearing, distance);
+  else
+    FormatWide(readout, kReadoutCapacity, L"%0.1f\u00b0/%0.0fkm", bearing, distance);
+  CanvasSetTextColour(canvas, TagFillColour(tag.symbol.affiliation));
+  CanvasSetOpaque(canvas, true);
+  CanvasSetBackColour(canvas, kDarkBorder);
+  CanvasSetFont(canvas, tags.large_font_height);
+  CanvasText(canvas, readout, -1, Rect{centre.x - 200, centre.y + 20, centre.x + 200, centre.y + 40}, kTextCenter);
+}
+} // namespace
+
+bool TagVisible(int32_t squad, int32_t q) { return squad == q || q == kBroadcastSquad || squad == 0; }
+
+void FormatTagLabel(wchar_t *out, int capacity, uint32_t number, int32_t squad, int32_t pilot, int32_t q) {
+  const auto size = static_cast<size_t>(capacity);
+  out[0] = L'\0';
+  // Applied in order, the last that applies wins.
+  if (q == kBroadcastSquad)
+    FormatWide(out, size, L"#%02u[%02d/%02d]", number, squad, pilot);
+  if (squad == 0)
+    FormatWide(out, size, L"#%02u", number);
+  if (squad == q)
+    FormatWide(out, size, L"#%02u[%02d]", number, pilot);
+}
+
+void DrawTags(Canvas &canvas, const PageState &pages) {
+  const TagDatabase &tags = g_tag_database;
+  if (g_map_view.map_shown == 0 || tags.root.next == nullptr)
+    return;
+  const int32_t q = OwnSquadNumber(tags);
+  const int s = tags.symbol_size;
+  const ViewTransform transform = MakeViewTransform(g_map_view);
+  // The ownship is drawn at the window centre on MONITORING, where the view follows it.
+  const Point centre{MapWindowWidth(g_map_view) / 2, MapWindowHeight(g_map_view) / 2};
+  const TagRecord *selected_drawn = nullptr;
+
+  for (const TagRecord *tag = tags.root.next; tag != nullptr; tag = tag->next) {
+    if (!TagVisible(tag->squad, q))
+      continue;
+    int32_t px = 0, py = 0;
+    if (!GeoToMapPixel(&g_calibration_grid, tag->latitude, tag->longitude, &px, &py))
+      continue;
+    const Point at = BitmapToWindow(transform, px, py);
+    DrawTagSymbol(canvas, at.x, at.y, tag->symbol);
+
+    const Rect label_box{at.x - 100, at.y + s / 2, at.x + 100, at.y + s / 2 + 16};
+    wchar_t label[kLabelCapacity];
+    FormatTagLabel(label, kLabelCapacity, tag->number, tag->squad, tag->pilot, q);
+    CanvasSetFont(canvas, tags.small_font_height);
+    CanvasSetOpaque(canvas, false);
+    CanvasSetTextColour(canvas, kLabelColour);
+    CanvasText(canvas, label, -1, label_box, kTextCenter);
+
+    if (tag->number == tags.selected && pages.current_page == kPageMonitoring) {
+      DrawSelection(canvas, *tag, at, centre, label_box);
+      selected_drawn = tag;
+    }
+  }
+
+  if (selected_drawn != nullptr)
+    DrawReadout(canvas, tags, *selected_drawn, centre);
+}
