@@ -118,8 +118,7 @@ void ShellInitModules(void *window) {
   LoadPageOption(g_page_state, kPageMonitoring, 2);
   for (int entry = 0; entry < kMapCatalogueSize; ++entry) {
     wchar_t label[kLabelCapacity];
-    FormatWide(label, kLabelCapacity, L"LOAD %ls",
-               MapCatalogue()[entry].display_name);
+    FormatWide(label, kLabelCapacity, L"LOAD %ls", MapCatalogue()[entry].display_name);
     SetPageLabel(kPageDatabases, 6 + entry, label);
   }
 }
@@ -196,8 +195,7 @@ void OnLinkTimer() {
     // display.
     const int h = g_event_log.font_height;
     const int left = (g_shell.settings.window_width - 64 * h) / 2;
-    RequestRepaintRect(Rect{left, 5 * h, left + 64 * h, 5 * h + count * h},
-                       true);
+    RequestRepaintRect(Rect{left, 5 * h, left + 64 * h, 5 * h + count * h}, true);
   }
   if (expired > 0)
     RequestRepaint(true);
@@ -205,9 +203,8 @@ void OnLinkTimer() {
 
 void OnRepaintTimer() {
   RequestRepaint(false); // at least once a second, even when nothing happens
-  AgeAgmMark(
-      g_tag_database,
-      g_shell.listener.agm_age); // off on the fourth tick after the last AGMTAG
+  AgeAgmMark(g_tag_database,
+             g_shell.listener.agm_age); // off on the fourth tick after the last AGMTAG
   AgeSquadMembers(g_squad_group);
 }
 
@@ -269,6 +266,8 @@ void ShellClick(int x, int y) {
 void PaintDisplay(Canvas &canvas) {
   g_map_view.map_shown = 0;
   DrawPageBody(canvas);
+  if (g_shell.settings.debug != 0)
+    DrawCalibrationGrid(canvas, g_map_view, g_calibration_grid);
   DrawPageFrame(canvas, g_page_state);
   DrawEvents(canvas);
 }

@@ -10,6 +10,7 @@
 #include "mfd/page_state.h"
 #include "status/event_log.h"
 #include "status/failure_status.h"
+#include "support/map_support.h"
 #include "support/recording_canvas.h"
 #include "support/shell_fixture.h"
 #include "tactical/tag_database.h"
@@ -21,11 +22,9 @@ constexpr int kVkF1 = 0x70;
 TEST_F(ShellTest, KeysNameTheButtonsBesideThem) {
   const struct {
     int key, button;
-  } keys[] = {{kVkF1, 1},      {kVkF1 + 4, 5}, {kVkF1 + 5, 15}, {kVkF1 + 6, 14},
-              {kVkF1 + 9, 11}, {'1', 6},       {'5', 10},       {'6', 20},
-              {'7', 19},       {'9', 17},      {'0', 16},       {0x26, 9},
-              {0x28, 10},      {0x27, 11},     {0x25, 12},      {'M', 13},
-              {'O', 15},       {0x21, 23},     {0x22, 24}};
+  } keys[] = {{kVkF1, 1}, {kVkF1 + 4, 5}, {kVkF1 + 5, 15}, {kVkF1 + 6, 14}, {kVkF1 + 9, 11}, {'1', 6},   {'5', 10},
+              {'6', 20},  {'7', 19},      {'9', 17},       {'0', 16},       {0x26, 9},       {0x28, 10}, {0x27, 11},
+              {0x25, 12}, {'M', 13},      {'O', 15},       {0x21, 23},      {0x22, 24}};
   for (const auto &k : keys) {
     g_shell.pending_press = 0;
     EXPECT_TRUE(KeyToButton(k.key)) << k.key;
@@ -144,8 +143,7 @@ TEST_F(ShellTest, TheLinkTickBlinksAndRepaintsTheMessageBlock) {
   EXPECT_TRUE(invalidations[1].erase);
 }
 
-TEST_F(ShellTest,
-       TheRepaintTickRedrawsWithoutEraseAndPutsTheAgmMarkOutOnTheFourthTick) {
+TEST_F(ShellTest, TheRepaintTickRedrawsWithoutEraseAndPutsTheAgmMarkOutOnTheFourthTick) {
   SetAgmMark(g_tag_database, 43.2, 40.1);
   g_shell.listener.agm_age = 0; // as the AGMTAG handler leaves it
   for (int tick = 1; tick <= 3; ++tick) {
@@ -171,8 +169,7 @@ TEST_F(ShellTest, OtherTimerIdsDoNothing) {
 // The index of the first record drawing text, or -1.
 int IndexOfText(const RecordingCanvas &recorder, const std::wstring &text) {
   for (size_t i = 0; i < recorder.records.size(); ++i)
-    if (recorder.records[i].op == CanvasOp::kText &&
-        recorder.records[i].text == text)
+    if (recorder.records[i].op == CanvasOp::kText && recorder.records[i].text == text)
       return static_cast<int>(i);
   return -1;
 }
@@ -195,6 +192,26 @@ TEST_F(ShellTest, APaintDrawsTheBodyThenTheFrameThenTheMessages) {
   EXPECT_LT(body, title);
   EXPECT_LT(title, label);
   EXPECT_EQ(message, static_cast<int>(recorder.records.size()) - 1);
+}
+
+TEST_F(ShellTest, WhileDebuggingTheGridIsDrawnOverTheBodyAndUnderTheFrame) {
+  BuildIndexedGrid(&g_calibration_grid, LatticeNodes(Lattice{}));
+  g_page_state.current_page = kPageFailures;
+  RecordingCanvas recorder;
+  InitRecordingCanvas(recorder, 425, 425);
+  PaintDisplay(recorder.canvas);
+  EXPECT_TRUE(FindRecords(recorder, CanvasOp::kArc).empty());
+  g_shell.settings.debug = 1;
+  recorder.records.clear();
+  PaintDisplay(recorder.canvas);
+  const auto circles = FindRecords(recorder, CanvasOp::kArc);
+  EXPECT_EQ(circles.size(), 16u);
+  const int body = IndexOfText(recorder, L"Fuel Tank");
+  const int title = IndexOfText(recorder, L"[ FAILURES STATUS ]");
+  const int first = static_cast<int>(circles.front() - recorder.records.data());
+  const int last = static_cast<int>(circles.back() - recorder.records.data());
+  EXPECT_LT(body, first);
+  EXPECT_LT(last, title);
 }
 
 TEST_F(ShellTest, TheMapPagesMarkTheMapShown) {
