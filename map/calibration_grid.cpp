@@ -6,7 +6,7 @@
 
 #include "app/settings.h"
 #include "map/map_view.h"
-#include "map/projection.h"
+#include "map/view_transform.h"
 #include "platform/canvas.h"
 #include "platform/files.h"
 
@@ -133,12 +133,12 @@ bool LoadCalibrationGrid(const wchar_t *grid_value_name) {
 void DrawCalibrationGrid(Canvas &canvas, const MapView &view, const CalibrationGrid &grid) {
   constexpr int kRadius = 3;
   CanvasSetPen(canvas, Rgb(255, 0, 0), 4);
+  const ViewTransform t = MakeViewTransform(view);
   for (const GridNode *node = grid.head.next; node != nullptr; node = node->next) {
-    int32_t x = 0, y = 0;
-    BitmapToWindow(view, node->x, node->y, &x, &y);
+    const Point at = BitmapToWindow(t, node->x, node->y);
     // The arc starts with a line from the current point; start there so that only the circle shows.
-    CanvasMoveTo(canvas, x + kRadius, y);
-    CanvasAngleArc(canvas, x, y, kRadius, 0.0, 360.0);
+    CanvasMoveTo(canvas, at.x + kRadius, at.y);
+    CanvasAngleArc(canvas, at.x, at.y, kRadius, 0.0, 360.0);
   }
 }
 

@@ -8,6 +8,7 @@
 #include "app/wide_text.h"
 #include "map/calibration_grid.h"
 #include "map/map_view.h"
+#include "map/view_transform.h"
 #include "platform/canvas.h"
 
 namespace {
@@ -100,14 +101,6 @@ bool SearchCell(const CalibrationGrid *grid, int32_t x, int32_t y, CellSearch *o
   return false;
 }
 
-int32_t ClampToInt32(double value) {
-  if (!(value > -2147483648.0))
-    return INT32_MIN;
-  if (!(value < 2147483647.0))
-    return INT32_MAX;
-  return static_cast<int32_t>(value);
-}
-
 // How far along the edges of the cell the pixel lies, as fractions of the edge lengths, with the feet Q1
 // on the south edge and Q2 on the west edge.
 struct EdgeFractions {
@@ -149,11 +142,10 @@ bool FindFeet(const CellSearch &cell, double px, double py, Feet feet, EdgeFract
 }
 
 void DrawBitmapLine(Canvas &canvas, const MapView &view, double ax, double ay, double bx, double by) {
-  int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-  BitmapToWindow(view, ax, ay, &x0, &y0);
-  BitmapToWindow(view, bx, by, &x1, &y1);
-  CanvasMoveTo(canvas, x0, y0);
-  CanvasLineTo(canvas, x1, y1);
+  const ViewTransform t = MakeViewTransform(view);
+  const Point from = BitmapToWindow(t, ax, ay), to = BitmapToWindow(t, bx, by);
+  CanvasMoveTo(canvas, from.x, from.y);
+  CanvasLineTo(canvas, to.x, to.y);
 }
 
 // The line through a and b, drawn beyond both ends by margin bitmap pixels along it.
@@ -176,11 +168,10 @@ void DrawInverseDebug(Canvas &canvas, const MapView &view, const CellSearch &cel
   CanvasSetFont(canvas, view.font_height);
   CanvasSetOpaque(canvas, false);
   wchar_t text[64];
-  int32_t hx = 0, hy = 0;
-  BitmapToWindow(view, h.x, h.y, &hx, &hy);
+  const Point at = BitmapToWindow(MakeViewTransform(view), h.x, h.y);
   CanvasSetTextColour(canvas, Rgb(255, 0, 0));
   FormatWide(text, 64, L"%d/%d", h.latitude_code, h.longitude_code);
-  CanvasText(canvas, text, -1, Rect{hx + 4, hy + 4, hx + 104, hy + 4 + view.font_height}, kTextLeft);
+  CanvasText(canvas, text, -1, Rect{at.x + 4, at.y + 4, at.x + 104, at.y + 4 + view.font_height}, kTextLeft);
 
   CanvasSetPen(canvas, Rgb(255, 255, 0), 2);
   DrawExtendedLine(canvas, view, h.x, h.y, east.x, east.y, 200.0);
@@ -323,11 +314,4 @@ void BearingAndDistance(const MapView &view, double latitude, double longitude, 
   if (view.unit_km == 0)
     km /= kKmPerNauticalMile;
   *distance = km;
-}
-
-void BitmapToWindow(const MapView &view, double px, double py, int32_t *wx, int32_t *wy) {
-  const double left = ClampToInt32(view.centre_x - (MapWindowWidth(view) / 2) * view.zoom);
-  const double top = ClampToInt32(view.centre_y - (MapWindowHeight(view) / 2) * view.zoom);
-  *wx = ClampToInt32((px - left) / view.zoom);
-  *wy = ClampToInt32((py - top) / view.zoom);
 }

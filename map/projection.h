@@ -46,6 +46,3 @@ bool MapPixelToGeoByAxis(const CalibrationGrid *grid, int32_t x, int32_t y, doub
 // flag is set, nautical miles otherwise) from the ownship to the position. The ownship's own position
 // has no direction: it gives bearing 360 and distance 0, so that a label never shows "nan".
 void BearingAndDistance(const MapView &view, double latitude, double longitude, double *bearing, double *distance);
-
-// The view transform: the window pixel at which bitmap pixel (px, py) is drawn.
-void BitmapToWindow(const MapView &view, double px, double py, int32_t *wx, int32_t *wy);
