@@ -1,5 +1,4 @@
-// shell.cpp: start-up, the timers, keys and clicks, and the paint composition,
-// shared by both front ends.
+// shell.cpp: start-up, the timers, keys and clicks, and the paint composition, shared by both front ends.
 #include "app/shell.h"
 
 #include "app/display_frame.h"
@@ -24,8 +23,7 @@ Shell g_shell;
 namespace {
 constexpr int32_t kLinkSilentMs = 5000;
 
-// Windows virtual-key numbers; the portable front end maps its keys onto the
-// same numbers.
+// Windows virtual-key numbers; the portable front end maps its keys onto the same numbers.
 constexpr int kVkPageUp = 0x21, kVkPageDown = 0x22;
 constexpr int kVkLeft = 0x25, kVkUp = 0x26, kVkRight = 0x27, kVkDown = 0x28;
 constexpr int kVkF1 = 0x70;
@@ -63,13 +61,11 @@ int ButtonOfKey(int key) {
   }
 }
 
-// Work that must not hold the lock: a map load's file reads, and the sends the
-// buttons queued.
+// Work that must not hold the lock: a map load's file reads, and the sends the buttons queued.
 void AfterUnlock() {
   if (RunRequestedMapLoad())
     RequestRepaint(true);
-  // Only the UI thread touches this outbox, so it needs no lock between the
-  // queueing and the sends.
+  // Only the UI thread touches this outbox, so it needs no lock between the queueing and the sends.
   if (!g_shell.outbox.empty())
     FlushOutbox(g_shell.outbox);
 }
@@ -78,8 +74,7 @@ void DrawPageBody(Canvas &canvas) {
   switch (g_page_state.current_page) {
   case kPageMonitoring:
   case kPageTagging:
-    // The map pages are drawn over the moving map; their bodies arrive with the
-    // map drawing.
+    // The map pages are drawn over the moving map; their bodies arrive with the map drawing.
     g_map_view.map_shown = 1;
     break;
   case kPageFailures:
@@ -139,8 +134,7 @@ void ShellStartModules(void *window) {
   context.agm_age = 0;
   context.debug = g_shell.settings.debug;
   context.stop = false;
-  // A thread that cannot start leaves the display without telemetry; "VEKTA
-  // DISCONNECTED" says so.
+  // A thread that cannot start leaves the display without telemetry; "VEKTA DISCONNECTED" says so.
   try {
     g_shell.listener_thread = std::thread(TelemetryListener, &context);
   } catch (const std::system_error &) {
@@ -191,8 +185,7 @@ void OnLinkTimer() {
     PostEventOnce(kMapNotLoadedCode, L"NO MAP LOADED");
   const int count = CountEvents();
   if (count > 0) {
-    // Only the message block, so that the blinking does not redraw the whole
-    // display.
+    // Only the message block, so that the blinking does not redraw the whole display.
     const int h = g_event_log.font_height;
     const int left = (g_shell.settings.window_width - 64 * h) / 2;
     RequestRepaintRect(Rect{left, 5 * h, left + 64 * h, 5 * h + count * h}, true);
@@ -203,8 +196,8 @@ void OnLinkTimer() {
 
 void OnRepaintTimer() {
   RequestRepaint(false); // at least once a second, even when nothing happens
-  AgeAgmMark(g_tag_database,
-             g_shell.listener.agm_age); // off on the fourth tick after the last AGMTAG
+  // The AGM mark goes out on the fourth tick after the last AGMTAG.
+  AgeAgmMark(g_tag_database, g_shell.listener.agm_age);
   AgeSquadMembers(g_squad_group);
 }
 

@@ -1,11 +1,9 @@
-// shell.h: the program as a whole, apart from its window: start-up, the three
-// timers, keys and clicks turned into button presses, and the composition of
-// one painted frame.
+// shell.h: the program as a whole, apart from its window: start-up, the three timers, keys and clicks turned into
+// button presses, and the composition of one painted frame.
 //
-// Each front end owns the window and the event loop and calls the Shell* entry
-// points below; those take the shared-data lock themselves and carry out the
-// work that must not hold it (map file reads, sends) after releasing it. The
-// core asks for repaints through the ShellHost functions the front end sets.
+// Each front end owns the window and the event loop and calls the Shell* entry points below; those take the shared-data
+// lock themselves and carry out the work that must not hold it (map file reads, sends) after releasing it. The core
+// asks for repaints through the ShellHost functions the front end sets.
 #pragma once
 
 #include <cstddef>
@@ -22,16 +20,14 @@ constexpr size_t kResourceTextCapacity = 100; // wide characters
 // Timer ids and periods of the main window.
 constexpr int kButtonTimer = 100; // polls the bezel and the stick
 constexpr int kButtonTimerMs = 200;
-constexpr int kRepaintTimer =
-    102; // repaints, ages the AGM mark and the squad members
+constexpr int kRepaintTimer = 102; // repaints, ages the AGM mark and the squad members
 constexpr int kRepaintTimerMs = 1000;
 constexpr int kLinkTimer = 103; // ages the event messages and the link
 constexpr int kLinkTimerMs = 1000;
 
 constexpr uint32_t kVektaDisconnectedCode = 0x80010001;
 
-// What the core asks of the front end's window. Either may be left null (tests,
-// start-up).
+// What the core asks of the front end's window. Either may be left null (tests, start-up).
 struct ShellHost {
   void (*invalidate_all)(bool erase) = nullptr;
   void (*invalidate_rect)(Rect rect, bool erase) = nullptr;
@@ -40,38 +36,33 @@ struct ShellHost {
 struct Shell {
   wchar_t title[kResourceTextCapacity] = L"Corvia v1.03.00";
   wchar_t class_name[kResourceTextCapacity] = L"KESTREL_WIN32";
-  wchar_t version_text[kResourceTextCapacity] =
-      L"1.03.00(1505)"; // shown on the DATABASES page
+  wchar_t version_text[kResourceTextCapacity] = L"1.03.00(1505)"; // shown on the DATABASES page
   StartupSettings settings;
   int a10_mode = 0; // kept; nothing depends on it
-  // The button last produced by a key or a click; never cleared, so a repeated
-  // key acts again only after a timer tick has seen the bezel in between.
+  // The button last produced by a key or a click; never cleared, so a repeated key acts again only after a timer tick
+  // has seen the bezel in between.
   int32_t pending_press = 0;
   ShellHost host;
-  Outbox outbox; // tag sends of the buttons, made once the entry point has
-                 // released the lock
+  Outbox outbox; // tag sends of the buttons, made once the entry point has released the lock
   ListenerContext listener;
   std::thread listener_thread;
 };
 
 extern Shell g_shell;
 
-// Start-up, first part: the settings, with their clamps, in their fixed order.
-// The window size the front end creates is g_shell.settings.window_width x
-// window_height.
+// Start-up, first part: the settings, with their clamps, in their fixed order. The window size the front end creates is
+// g_shell.settings.window_width x window_height.
 void ShellReadSettings();
-// Start-up, second part, once the window exists and the timers run: "A10 Mode",
-// every module in its fixed order, the LOAD labels, and the listener thread.
+// Start-up, second part, once the window exists and the timers run: "A10 Mode", every module in its fixed order, the
+// LOAD labels, and the listener thread.
 void ShellStartModules(void *window);
-// Initialises the modules without starting the listener (the tests use it
-// directly).
+// Initialises the modules without starting the listener (the tests use it directly).
 void ShellInitModules(void *window);
-// Asks the listener thread to end and waits for it; the Windows program never
-// does, it ends with the process.
+// Asks the listener thread to end and waits for it (within a quarter of a second), before the exit-time clean-up of
+// the databases it writes into.
 void ShellStopListener();
 
-// The entry points of the front end's event loop. Each takes the shared-data
-// lock.
+// The entry points of the front end's event loop. Each takes the shared-data lock.
 void ShellTimer(int timer_id);
 void ShellKey(int virtual_key);
 void ShellClick(int x, int y);
@@ -84,11 +75,9 @@ void OnRepaintTimer();
 void OnKey(int virtual_key);
 void OnClick(int x, int y);
 
-// Maps a Windows virtual-key number to a button; a mapped key sets the pending
-// press.
+// Maps a Windows virtual-key number to a button; a mapped key sets the pending press.
 bool KeyToButton(int virtual_key);
-// The first button whose label rectangle strictly contains (x, y), or 0; a hit
-// sets the pending press.
+// The first button whose label rectangle strictly contains (x, y), or 0; a hit sets the pending press.
 int HitTestButton(int x, int y);
 // One complete frame: the page body, the frame, the event messages.
 void PaintDisplay(Canvas &canvas);

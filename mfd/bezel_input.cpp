@@ -1,5 +1,4 @@
-// bezel_input.cpp: the bezel and stick reads, the click sound and the cursor
-// mover.
+// bezel_input.cpp: the bezel and stick reads, the click sound and the cursor mover.
 #include "mfd/bezel_input.h"
 
 #include "app/shell.h"
@@ -10,8 +9,7 @@
 #include "tactical/tag_database.h"
 #include "tactical/tag_sharing.h"
 
-bool (*g_controller_reader)(int device_id,
-                            uint32_t &mask) = ReadControllerButtons;
+bool (*g_controller_reader)(int device_id, uint32_t &mask) = ReadControllerButtons;
 void (*g_click_player)(const wchar_t *path) = PlayWaveAsync;
 
 int32_t ReadJoystickButton(int device_id) {
@@ -27,15 +25,11 @@ int32_t ReadJoystickButton(int device_id) {
 
 void PlayClickSound() { g_click_player(L"button.wav"); }
 
-// The stick's direction buttons stand for UP, DOWN, RIGHT and LEFT on the
-// TAGGING page. Each comparison sees the number left by the earlier ones, so a
-// stick button may be replaced more than once.
+// The stick's direction buttons stand for UP, DOWN, RIGHT and LEFT on the TAGGING page. Each comparison sees the number
+// left by the earlier ones, so a stick button may be replaced more than once.
 static int32_t StickDirection(int32_t stick_button) {
   const StartupSettings &s = g_shell.settings;
-  const int32_t directions[4][2] = {{s.stick_up, 9},
-                                    {s.stick_down, 10},
-                                    {s.stick_right, 11},
-                                    {s.stick_left, 12}};
+  const int32_t directions[4][2] = {{s.stick_up, 9}, {s.stick_down, 10}, {s.stick_right, 11}, {s.stick_left, 12}};
   bool matched = false;
   for (const auto &direction : directions) {
     if (stick_button == direction[0]) {
@@ -64,8 +58,7 @@ bool PollCursorButtons(bool from_user) {
     return false;
   PlayClickSound();
   // The step is a fixed distance on the screen at every zoom.
-  const auto step =
-      static_cast<int32_t>(g_shell.settings.step_move * g_map_view.zoom);
+  const auto step = static_cast<int32_t>(g_shell.settings.step_move * g_map_view.zoom);
   switch (button) {
   case 9:
     g_map_view.centre_y -= step;

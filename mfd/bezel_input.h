@@ -1,5 +1,5 @@
-// bezel_input.h: reading the MFD bezel and the flight stick, the click sound, and the panning of the
-// TAGGING view while a direction button is held.
+// bezel_input.h: reading the MFD bezel and the flight stick, the click sound, and the panning of the TAGGING view while
+// a direction button is held.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +14,7 @@ int32_t ReadJoystickButton(int device_id);
 // "button.wav" from the current directory, without waiting; a new click cuts the previous one.
 void PlayClickSound();
 
-// Pans the TAGGING view while button 9 to 12 (or a stick direction) is held: from the pending press when
-// from_user, from the devices otherwise. True when the view moved. No edge detection: every call with
-// a direction held moves the view once more.
+// Pans the TAGGING view while button 9 to 12 (or a stick direction) is held: from the pending press when from_user,
+// from the devices otherwise. True when the view moved. No edge detection: every call with a direction held moves the
+// view once more.
 bool PollCursorButtons(bool from_user);

@@ -1,5 +1,4 @@
-// button_actions.cpp: the dispatcher of button presses and the actions of each
-// page.
+// button_actions.cpp: the dispatcher of button presses and the actions of each page.
 #include "mfd/button_actions.h"
 
 #include "app/shell.h"
@@ -20,27 +19,23 @@ int32_t g_last_dispatched_button = 0;
 namespace {
 constexpr int32_t kModeButton = 13;
 
-// The view shows base size x zoom bitmap pixels. (The map view's ApplyZoom is
-// to take this over.)
+// The view shows base size x zoom bitmap pixels. (The map view's ApplyZoom is to take this over.)
 bool SetZoom(double zoom) {
   g_map_view.zoom = zoom;
-  g_map_view.source.height =
-      static_cast<int32_t>(g_map_view.base.height * zoom);
+  g_map_view.source.height = static_cast<int32_t>(g_map_view.base.height * zoom);
   g_map_view.source.width = static_cast<int32_t>(g_map_view.base.width * zoom);
   return true;
 }
 
-// Buttons 8, 23 and 24 of both map pages. The limits are compared before the
-// change, so the zoom may end a little beyond them.
+// Buttons 8, 23 and 24 of both map pages. The limits are compared before the change, so the zoom may end a little
+// beyond them.
 bool ZoomAction(int32_t button) {
   PlayClickSound();
   if (button == 8)
     return SetZoom(1.0);
   if (button == 23)
-    return g_map_view.zoom > kZoomInLimit &&
-           SetZoom(g_map_view.zoom / kZoomStep);
-  return g_map_view.zoom < kZoomOutLimit &&
-         SetZoom(g_map_view.zoom * kZoomStep);
+    return g_map_view.zoom > kZoomInLimit && SetZoom(g_map_view.zoom / kZoomStep);
+  return g_map_view.zoom < kZoomOutLimit && SetZoom(g_map_view.zoom * kZoomStep);
 }
 
 bool GoToMonitoring() {
@@ -62,16 +57,13 @@ bool SetNewTagSymbol(signed char symbol_class, int32_t category) {
 }
 
 void AddOwnTag(double latitude, double longitude) {
-  AddTag(g_tag_database, 0, g_squad_group.own_pilot, g_tag_database.new_symbol,
-         latitude, longitude, g_shell.outbox);
+  AddTag(g_tag_database, 0, g_squad_group.own_pilot, g_tag_database.new_symbol, latitude, longitude, g_shell.outbox);
 }
 
-// Tags the view centre; nothing at all, not even the click, when the centre is
-// off the grid.
+// Tags the view centre; nothing at all, not even the click, when the centre is off the grid.
 bool TagCenter() {
   double latitude = 0.0, longitude = 0.0;
-  if (!MapPixelToGeo(&g_calibration_grid, g_map_view.centre_x,
-                     g_map_view.centre_y, g_map_view, nullptr, &latitude,
+  if (!MapPixelToGeo(&g_calibration_grid, g_map_view.centre_x, g_map_view.centre_y, g_map_view, nullptr, &latitude,
                      &longitude))
     return false;
   PlayClickSound();
@@ -92,10 +84,9 @@ bool TagAgm() {
 bool SyncAction() {
   PlayClickSound();
   ToggleSync(g_tag_database);
-  // Whatever the new state, the view jumps to the ownship; off the grid it
-  // simply stays.
-  GeoToMapPixel(&g_calibration_grid, g_map_view.latitude, g_map_view.longitude,
-                &g_map_view.centre_x, &g_map_view.centre_y);
+  // Whatever the new state, the view jumps to the ownship; off the grid it simply stays.
+  GeoToMapPixel(&g_calibration_grid, g_map_view.latitude, g_map_view.longitude, &g_map_view.centre_x,
+                &g_map_view.centre_y);
   return true;
 }
 
@@ -163,9 +154,7 @@ bool TaggingAction(int32_t button) {
   case 20:
     PlayClickSound();
     g_tag_database.new_symbol.affiliation =
-        g_tag_database.new_symbol.affiliation + 1 > 3
-            ? 0
-            : g_tag_database.new_symbol.affiliation + 1;
+        g_tag_database.new_symbol.affiliation + 1 > 3 ? 0 : g_tag_database.new_symbol.affiliation + 1;
     return true;
   default:
     return false;
@@ -207,17 +196,14 @@ bool SquadAction(int32_t button) {
   }
 }
 
-void PostResetDone(uint32_t code, const wchar_t *text) {
-  PostEvent(code, text, 8);
-}
+void PostResetDone(uint32_t code, const wchar_t *text) { PostEvent(code, text, 8); }
 
 bool DatabasesAction(int32_t button) {
   switch (button) {
   case 6:
   case 7:
   case 8:
-    // The files are read once the lock is released; that load repaints when it
-    // succeeds.
+    // The files are read once the lock is released; that load repaints when it succeeds.
     PlayClickSound();
     RequestMapLoad(button - 6);
     return false;
@@ -276,8 +262,7 @@ int32_t BezelButton() {
     return bezel;
   // The stick's tag button stands for TAG AGM, and only on the TAGGING page.
   const int32_t stick = ReadJoystickButton(s.stick_id);
-  return stick == s.stick_tag && g_page_state.current_page == kPageTagging ? 17
-                                                                           : 0;
+  return stick == s.stick_tag && g_page_state.current_page == kPageTagging ? 17 : 0;
 }
 } // namespace
 

@@ -1,5 +1,4 @@
-// mfd_buttons_test.cpp: the dispatcher's edge rule, the cursor mover and the
-// action of every page's buttons.
+// mfd_buttons_test.cpp: the dispatcher's edge rule, the cursor mover and the action of every page's buttons.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -24,8 +23,7 @@
 
 namespace {
 
-constexpr int kVkF1 = 0x70, kVkUp = 0x26, kVkDown = 0x28, kVkRight = 0x27,
-              kVkLeft = 0x25;
+constexpr int kVkF1 = 0x70, kVkUp = 0x26, kVkDown = 0x28, kVkRight = 0x27, kVkLeft = 0x25;
 constexpr int kVkPageUp = 0x21, kVkPageDown = 0x22;
 
 uint32_t Mask(int button) { return uint32_t{1} << (button - 1); }
@@ -37,8 +35,7 @@ std::wstring Stored(const wchar_t *name) {
 }
 
 TEST_F(ShellTest, ModeCyclesThePagesInOrderAndBack) {
-  const wchar_t *titles[] = {L"[ TAGGING ]", L"[ FAILURES STATUS ]",
-                             L"[ SQUAD GROUP ]", L"[ DATABASES ]",
+  const wchar_t *titles[] = {L"[ TAGGING ]", L"[ FAILURES STATUS ]", L"[ SQUAD GROUP ]", L"[ DATABASES ]",
                              L"[ MONITORING ]"};
   EXPECT_EQ(Title(), L"[ MONITORING ]");
   for (const wchar_t *title : titles) {
@@ -174,8 +171,7 @@ TEST_F(ShellTest, StickDirectionsReplaceOneAnotherInTheirOrder) {
   g_shell.settings.stick_up = 5;
   g_shell.settings.stick_down = 9;
   g_map_view.centre_y = 100;
-  stick_mask =
-      Mask(5); // UP's button, taken for 9, which is DOWN's button: it pans down
+  stick_mask = Mask(5); // UP's button, taken for 9, which is DOWN's button: it pans down
   Tick(kButtonTimer);
   EXPECT_EQ(g_map_view.centre_y, 125);
   // The stick is read only while the bezel reports nothing.
@@ -193,8 +189,7 @@ TEST_F(ShellTest, AStickSharingTheBezelsIdIsNotMapped) {
   g_page_state.current_page = kPageTagging;
   g_shell.settings.stick_id = g_shell.settings.mfd_id;
   g_map_view.centre_x = 0;
-  bezel_mask = Mask(
-      12); // the stick's LEFT number is 14, but its raw 12 is the bezel's LEFT
+  bezel_mask = Mask(12); // the stick's LEFT number is 14, but its raw 12 is the bezel's LEFT
   Tick(kButtonTimer);
   EXPECT_EQ(g_map_view.centre_x, -25);
   bezel_mask = Mask(14);
@@ -207,11 +202,7 @@ TEST_F(ShellTest, SymbolAndAffiliationButtonsSetTheNewTagSymbol) {
   const struct {
     int key;
     int symbol_class, category;
-  } buttons[] = {{kVkF1, 1, 1},
-                 {kVkF1 + 1, 1, 2},
-                 {kVkF1 + 2, 1, 3},
-                 {kVkF1 + 3, 1, 0},
-                 {kVkF1 + 4, 2, 4}};
+  } buttons[] = {{kVkF1, 1, 1}, {kVkF1 + 1, 1, 2}, {kVkF1 + 2, 1, 3}, {kVkF1 + 3, 1, 0}, {kVkF1 + 4, 2, 4}};
   for (const auto &b : buttons) {
     EXPECT_TRUE(Press(b.key));
     EXPECT_EQ(g_tag_database.new_symbol.symbol_class, b.symbol_class);
@@ -278,8 +269,7 @@ TEST_F(TaggingButtonsTest, TagCenterTagsTheViewCentreOnlyOnTheGrid) {
   EXPECT_EQ(tag->squad, 0);
   EXPECT_EQ(tag->pilot, g_squad_group.own_pilot);
   double latitude = 0, longitude = 0;
-  ASSERT_TRUE(MapPixelToGeo(&g_calibration_grid, 150, 450, g_map_view, nullptr,
-                            &latitude, &longitude));
+  ASSERT_TRUE(MapPixelToGeo(&g_calibration_grid, 150, 450, g_map_view, nullptr, &latitude, &longitude));
   EXPECT_EQ(tag->latitude, latitude);
   EXPECT_EQ(tag->longitude, longitude);
   EXPECT_EQ(clicks, 1);
@@ -291,8 +281,7 @@ TEST_F(TaggingButtonsTest, TheStickTagButtonTagsTheAgmMarkOrElseTheViewCentre) {
   stick_mask = Mask(7); // "Stick Tag"
   Tick(kButtonTimer);
   ASSERT_EQ(CountTags(g_tag_database), 1);
-  EXPECT_TRUE(invalidations.empty()); // the view-centre path waits for the next
-                                      // second to show it
+  EXPECT_TRUE(invalidations.empty()); // the view-centre path waits for the next second
   stick_mask = 0;
   Tick(kButtonTimer);
   SetAgmMark(g_tag_database, 43.6, 40.7);
@@ -343,8 +332,7 @@ TEST_F(ShellTest, ClearMsgsLeavesOnlyItsOwnMessage) {
   PostEvent(0x0202A000, L"MAP LOADED", 6);
   EXPECT_FALSE(Press('7'));
   ASSERT_EQ(CountEvents(), 1);
-  EXPECT_EQ(std::wstring(g_event_log.root.next->text),
-            L"!!! EM DB RESET DONE !!!");
+  EXPECT_EQ(std::wstring(g_event_log.root.next->text), L"!!! EM DB RESET DONE !!!");
   EXPECT_EQ(g_event_log.root.next->code, 0x4004F000u);
   EXPECT_EQ(g_event_log.root.next->lifetime, 8);
 }
@@ -383,10 +371,8 @@ protected:
     ASSERT_TRUE(WriteSolidBmp(folder + "/map.bmp", 64, 48));
     std::string grid;
     for (const GridNode &node : LatticeNodes(Lattice{}))
-      grid += "[" + std::to_string(node.latitude_code) + ":" +
-              std::to_string(node.longitude_code) + "]" +
-              std::to_string(static_cast<int>(node.x)) + ":" +
-              std::to_string(static_cast<int>(node.y)) + "\n";
+      grid += "[" + std::to_string(node.latitude_code) + ":" + std::to_string(node.longitude_code) + "]" +
+              std::to_string(static_cast<int>(node.x)) + ":" + std::to_string(static_cast<int>(node.y)) + "\n";
     ASSERT_TRUE(WriteTextFile(folder + "/map.grid", grid));
     map_path = Widen(folder + "/map.bmp");
     grid_path = Widen(folder + "/map.grid");
@@ -421,8 +407,7 @@ TEST_F(MapLoadButtonsTest, AFailedLoadIsSilentAndNoMapLoadedStays) {
   EXPECT_TRUE(HasEvent(kMapNotLoadedCode));
   EXPECT_FALSE(HasEvent(0x0202A000));
   EXPECT_EQ(clicks, 1);
-  // The bitmap loads but the grid does not: the map is shown, without "MAP
-  // LOADED".
+  // The bitmap loads but the grid does not: the map is shown, without "MAP LOADED".
   WriteSetting(L"CAUCASUS_MOUNTAINS map", map_path.c_str());
   EXPECT_FALSE(Press('2'));
   EXPECT_EQ(g_map_view.current_map, 1);

@@ -1,5 +1,4 @@
-// mfd_page_frame_test.cpp: the page table, the page options and the frame's
-// layout and drawing.
+// mfd_page_frame_test.cpp: the page table, the page options and the frame's layout and drawing.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -19,9 +18,7 @@ Rect RectOf(int button) {
   return Rect{r.left, r.top, r.right, r.bottom};
 }
 
-uint32_t FormatOf(int button) {
-  return g_page_state.button_rects[button - 1].format;
-}
+uint32_t FormatOf(int button) { return g_page_state.button_rects[button - 1].format; }
 
 TEST(PageFrameLayout, DefaultWindowPlacesTheLabelsAlongTheEdges) {
   InitPageFrame(nullptr, 425, 425);
@@ -34,8 +31,7 @@ TEST(PageFrameLayout, DefaultWindowPlacesTheLabelsAlongTheEdges) {
   EXPECT_EQ(RectOf(11), (Rect{316, 394, 394, 420}));
   EXPECT_EQ(FormatOf(11), kTextCenter | kTextBottom | kTextWordBreak);
   EXPECT_EQ(RectOf(15), (Rect{36, 394, 114, 420}));
-  // The left column runs bottom to top from 5H/6 = 354, which is not 5 x (H/6)
-  // = 350.
+  // The left column runs bottom to top from 5H/6 = 354, which is not 5 x (H/6) = 350.
   EXPECT_EQ(RectOf(16), (Rect{10, 344, 208, 364}));
   EXPECT_EQ(RectOf(20), (Rect{10, 64, 208, 84}));
   EXPECT_EQ(FormatOf(16), kTextLeft);
@@ -69,8 +65,8 @@ TEST(PageFrameLayout, StartsOnTheMonitoringPageWithRouteDisplayOn) {
   }
 }
 
-// Every label in its place: a label shifted by one entry in the table would put
-// a page's actions under the wrong buttons.
+// Every label in its place: a label shifted by one entry in the table would put a page's actions under the wrong
+// buttons.
 TEST(PageTableTest, EveryPageHoldsItsTitleAndLabels) {
   const std::map<int, std::wstring> pages[kPageCount] = {
       {{8, L"x1."},
@@ -82,13 +78,10 @@ TEST(PageTableTest, EveryPageHoldsItsTitleAndLabels) {
        {18, L"SET BULLS"},
        {23, L" + "},
        {24, L" - "}},
-      {{1, L"AAA"},         {2, L"ARMOR"},    {3, L"M.INF"},
-       {4, L"UNKN"},        {5, L"AIR"},      {6, L"MONIT"},
-       {7, L"SYNC ON"},     {8, L"x1."},      {9, L"UP"},
-       {10, L"DOWN"},       {11, L"\nRIGHT"}, {12, L"\nLEFT"},
-       {13, L"\nMODE"},     {14, L"\nROUTE"}, {15, L"\nOPTNS"},
-       {16, L"TAG CENTER"}, {17, L"TAG AGM"}, {20, L"AFFIL"},
-       {23, L" + "},        {24, L" - "}},
+      {{1, L"AAA"},         {2, L"ARMOR"},    {3, L"M.INF"},   {4, L"UNKN"},     {5, L"AIR"},
+       {6, L"MONIT"},       {7, L"SYNC ON"},  {8, L"x1."},     {9, L"UP"},       {10, L"DOWN"},
+       {11, L"\nRIGHT"},    {12, L"\nLEFT"},  {13, L"\nMODE"}, {14, L"\nROUTE"}, {15, L"\nOPTNS"},
+       {16, L"TAG CENTER"}, {17, L"TAG AGM"}, {20, L"AFFIL"},  {23, L" + "},     {24, L" - "}},
       {{6, L"MONIT"}, {13, L"\nMODE"}},
       {{6, L"MONIT"},
        {13, L"\nMODE"},
@@ -97,34 +90,25 @@ TEST(PageTableTest, EveryPageHoldsItsTitleAndLabels) {
        {18, L"PID +"},
        {19, L"SQID -"},
        {20, L"SQID +"}},
-      {{13, L"\nMODE"},
-       {16, L"CLEAR TAGS"},
-       {17, L"RESEND TAGS"},
-       {19, L"CLEAR MSGS"},
-       {20, L"RESET ALL"}},
+      {{13, L"\nMODE"}, {16, L"CLEAR TAGS"}, {17, L"RESEND TAGS"}, {19, L"CLEAR MSGS"}, {20, L"RESET ALL"}},
   };
-  const wchar_t *titles[kPageCount] = {L"[ MONITORING ]", L"[ TAGGING ]",
-                                       L"[ FAILURES STATUS ]",
-                                       L"[ SQUAD GROUP ]", L"[ DATABASES ]"};
+  const wchar_t *titles[kPageCount] = {L"[ MONITORING ]", L"[ TAGGING ]", L"[ FAILURES STATUS ]", L"[ SQUAD GROUP ]",
+                                       L"[ DATABASES ]"};
   for (int page = 0; page < kPageCount; ++page) {
     EXPECT_EQ(std::wstring(PageTitle(page)), titles[page]);
     for (int button = 1; button <= kButtonCount; ++button) {
       if (page == kPageDatabases && button >= 6 && button <= 8)
         continue; // labelled at start-up from the map catalogue
       const auto found = pages[page].find(button);
-      const std::wstring expected =
-          found == pages[page].end() ? L"" : found->second;
-      EXPECT_EQ(std::wstring(PageLabel(page, button)), expected)
-          << "page " << page << " button " << button;
+      const std::wstring expected = found == pages[page].end() ? L"" : found->second;
+      EXPECT_EQ(std::wstring(PageLabel(page, button)), expected) << "page " << page << " button " << button;
     }
   }
 }
 
 TEST(PageTableTest, SetLabelCutsAtThirtyOneCharactersAndIgnoresBadButtons) {
-  SetPageLabel(kPageDatabases, 6,
-               L"LOAD A NAME THAT IS MUCH TOO LONG FOR A LABEL");
-  EXPECT_EQ(std::wstring(PageLabel(kPageDatabases, 6)),
-            L"LOAD A NAME THAT IS MUCH TOO LO");
+  SetPageLabel(kPageDatabases, 6, L"LOAD A NAME THAT IS MUCH TOO LONG FOR A LABEL");
+  EXPECT_EQ(std::wstring(PageLabel(kPageDatabases, 6)), L"LOAD A NAME THAT IS MUCH TOO LO");
   SetPageLabel(kPageDatabases, 29, L"NOT A TITLE");
   SetPageLabel(kPageDatabases, 0, L"NOTHING");
   EXPECT_EQ(std::wstring(PageTitle(kPageDatabases)), L"[ DATABASES ]");
@@ -137,9 +121,8 @@ protected:
   void SetUp() override {
     UseFreshSettingsStore();
     InitPageFrame(nullptr, 425, 425);
-    WriteSetting(
-        L"A10 Mode",
-        L"0"); // the store exists, so missing values get their defaults written
+    WriteSetting(L"A10 Mode",
+                 L"0"); // the store exists, so missing values get their defaults written
   }
   static std::wstring Stored(const wchar_t *name) {
     wchar_t text[kSettingTextCapacity];
@@ -160,8 +143,7 @@ TEST_F(PageOptionTest, DefaultsTurnEveryOptionBitOnAndAreWrittenBack) {
 
 TEST_F(PageOptionTest, OptnsRunsThroughEveryCombinationAndStoresEach) {
   LoadPageOption(g_page_state, kPageMonitoring, 2);
-  const wchar_t *expected[] = {L"00000000", L"00000001", L"00000002",
-                               L"00000003", L"00000000"};
+  const wchar_t *expected[] = {L"00000000", L"00000001", L"00000002", L"00000003", L"00000000"};
   for (const wchar_t *text : expected) {
     CyclePageOption(g_page_state);
     EXPECT_EQ(Stored(L"MenuOption#00"), text);

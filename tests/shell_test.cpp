@@ -1,5 +1,4 @@
-// shell_test.cpp: keys and clicks as buttons, the one-second timers and the
-// paint composition.
+// shell_test.cpp: keys and clicks as buttons, the one-second timers and the paint composition.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -30,8 +29,7 @@ TEST_F(ShellTest, KeysNameTheButtonsBesideThem) {
     EXPECT_TRUE(KeyToButton(k.key)) << k.key;
     EXPECT_EQ(g_shell.pending_press, k.button) << k.key;
   }
-  // Unmapped keys leave the last press as it was, even right after a mapped
-  // key.
+  // Unmapped keys leave the last press as it was, even right after a mapped key.
   for (int key : {int{'A'}, 0x6D, 0x70 + 10, 0x20, 0x24, 0x2D}) {
     EXPECT_FALSE(KeyToButton(key)) << key;
     EXPECT_EQ(g_shell.pending_press, 24) << key;
@@ -55,20 +53,18 @@ TEST_F(ShellTest, ClicksHitOnlyStrictlyInsideALabel) {
   EXPECT_EQ(HitTestButton(32, 6), 1);
   EXPECT_EQ(HitTestButton(108, 17), 1);
   EXPECT_EQ(g_shell.pending_press, 1);
-  // The top labels overlap (6F = 78 is wider than W/6 = 70): the lower number
-  // wins there.
+  // The top labels overlap (6F = 78 is wider than W/6 = 70): the lower number wins there.
   EXPECT_EQ(HitTestButton(105, 10), 1);
   EXPECT_EQ(HitTestButton(110, 10), 2);
   g_shell.pending_press = 1;
-  // The band between the left labels 16 (344..364) and 17 (274..294) and the
-  // middle of the display hit nothing and keep the press.
+  // The band between the left labels 16 (344..364) and 17 (274..294) and the middle of the display hit nothing and keep
+  // the press.
   EXPECT_EQ(HitTestButton(50, 300), 0);
   EXPECT_EQ(HitTestButton(212, 212), 0);
   EXPECT_EQ(HitTestButton(0, 0),
             0); // where the buttons without a place would be
   EXPECT_EQ(g_shell.pending_press, 1);
-  // Rows 382 (H - 43) lies inside both 23 (360..383) and 24 (381..400): the
-  // lower number wins.
+  // Rows 382 (H - 43) lies inside both 23 (360..383) and 24 (381..400): the lower number wins.
   EXPECT_EQ(HitTestButton(300, 382), 23);
   EXPECT_EQ(HitTestButton(300, 383), 24);
 }
@@ -97,10 +93,8 @@ TEST_F(ShellTest, VektaDisconnectedComesAtTheFifthSecondOnlyOnce) {
   for (int tick = 6; tick <= 9; ++tick)
     Tick(kLinkTimer);
   EXPECT_EQ(CountEventsWithCode(kVektaDisconnectedCode), 1);
-  EXPECT_EQ(g_shell.listener.link_age,
-            9000); // keeps growing while the link is silent
-  // A MONITOR zeroes the age: the message does not come back before five more
-  // seconds.
+  EXPECT_EQ(g_shell.listener.link_age, 9000); // keeps growing while the link is silent
+  // A MONITOR zeroes the age: the message does not come back before five more seconds.
   RemoveEvents(kVektaDisconnectedCode);
   g_shell.listener.link_age = 0;
   for (int tick = 1; tick <= 4; ++tick)
@@ -127,16 +121,14 @@ TEST_F(ShellTest, TheLinkTickBlinksAndRepaintsTheMessageBlock) {
   const uint32_t blink = g_event_log.blink;
   Tick(kLinkTimer);
   EXPECT_EQ(g_event_log.blink, blink + 1);
-  // Only "NO MAP LOADED": one line of the block, h = 13, left = (425 - 832) / 2
-  // truncated toward zero.
+  // Only "NO MAP LOADED": one line of the block, h = 13, left = (425 - 832) / 2 truncated toward zero.
   ASSERT_EQ(invalidations.size(), 1u);
   EXPECT_FALSE(invalidations[0].whole);
   EXPECT_EQ(invalidations[0].rect, (Rect{-203, 65, 629, 78}));
   EXPECT_TRUE(invalidations[0].erase);
   PostEvent(0x0202A000, L"MAP LOADED", 0);
   Tick(kLinkTimer);
-  // The message expires on this tick: the block of the one left, then the whole
-  // display.
+  // The message expires on this tick: the block of the one left, then the whole display.
   ASSERT_EQ(invalidations.size(), 2u);
   EXPECT_EQ(invalidations[0].rect, (Rect{-203, 65, 629, 78}));
   EXPECT_TRUE(invalidations[1].whole);

@@ -1,6 +1,5 @@
-// main.cpp: the portable program: an SDL2 window, a timed loop standing in for
-// the three window timers, keys and clicks, and each frame painted with Cairo
-// off screen, then presented at once.
+// main.cpp: the portable program: an SDL2 window, a timed loop standing in for the three window timers, keys and
+// clicks, and each frame painted with Cairo off screen, then presented at once.
 #include <SDL.h>
 #include <cairo.h>
 
@@ -21,22 +20,17 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// What a run is asked to do beyond showing the display: used by the demo and
-// the screenshot tests.
+// What a run is asked to do beyond showing the display: used by the demo and the screenshot tests.
 struct Options {
-  std::string
-      screenshot_dir; // one PNG per second, after the whole-window repaint
-  int seconds = 0;    // stop after this many seconds; 0: run until closed
-  std::vector<int>
-      keys; // virtual keys pressed one per second, from the first second on
+  std::string screenshot_dir; // one PNG per second, after the whole-window repaint
+  int seconds = 0;            // stop after this many seconds; 0: run until closed
+  std::vector<int> keys;      // virtual keys pressed one per second, from the first second on
 };
 
-// The front end's own record: the window, the off-screen frame and what waits
-// to be repainted.
+// The front end's own record: the window, the off-screen frame and what waits to be repainted.
 struct Frontend {
   SDL_Window *window = nullptr;
-  cairo_surface_t *frame =
-      nullptr; // kept between paints: an area not invalidated keeps its picture
+  cairo_surface_t *frame = nullptr; // kept between paints: an area not invalidated keeps its picture
   int width = 0, height = 0;
   bool dirty = false;
   Rect dirty_rect;
@@ -48,8 +42,8 @@ struct Frontend {
 Frontend fe;
 
 Rect Union(Rect a, Rect b) {
-  return Rect{std::min(a.left, b.left), std::min(a.top, b.top),
-              std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
+  return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+              std::max(a.bottom, b.bottom)};
 }
 
 void Invalidate(Rect rect, bool erase) {
@@ -61,13 +55,10 @@ void Invalidate(Rect rect, bool erase) {
   }
 }
 
-void InvalidateAll(bool erase) {
-  Invalidate(Rect{0, 0, fe.width, fe.height}, erase);
-}
+void InvalidateAll(bool erase) { Invalidate(Rect{0, 0, fe.width, fe.height}, erase); }
 
-// Paints the invalidated area into the off-screen frame, as a window procedure
-// paints its update region: erased to the black background when asked, then
-// drawn over, clipped to the area.
+// Paints the invalidated area into the off-screen frame, as a window procedure paints its update region: erased to the
+// black background when asked, then drawn over, clipped to the area.
 void PaintFrame() {
   cairo_t *cr = cairo_create(fe.frame);
   const Rect &d = fe.dirty_rect;
@@ -87,15 +78,14 @@ void PaintFrame() {
   fe.erase = false;
 }
 
-// Copies the finished frame to the window in one step, so no half-drawn frame
-// is ever seen.
+// Copies the finished frame to the window in one step, so no half-drawn frame is ever seen.
 void Present() {
   SDL_Surface *target = SDL_GetWindowSurface(fe.window);
   if (target == nullptr)
     return;
-  SDL_Surface *source = SDL_CreateRGBSurfaceWithFormatFrom(
-      cairo_image_surface_get_data(fe.frame), fe.width, fe.height, 32,
-      cairo_image_surface_get_stride(fe.frame), SDL_PIXELFORMAT_XRGB8888);
+  SDL_Surface *source =
+      SDL_CreateRGBSurfaceWithFormatFrom(cairo_image_surface_get_data(fe.frame), fe.width, fe.height, 32,
+                                         cairo_image_surface_get_stride(fe.frame), SDL_PIXELFORMAT_XRGB8888);
   if (source == nullptr)
     return;
   SDL_BlitSurface(source, nullptr, target, nullptr);
@@ -134,21 +124,18 @@ int VirtualKey(SDL_Keycode key) {
   }
 }
 
-// A key of --keys: a letter or digit, F1..F10, UP, DOWN, LEFT, RIGHT, PGUP or
-// PGDN.
+// A key of --keys: a letter or digit, F1..F10, UP, DOWN, LEFT, RIGHT, PGUP or PGDN.
 int KeyByName(const std::string &name) {
   if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0])))
     return std::toupper(static_cast<unsigned char>(name[0]));
-  if (name.size() >= 2 && name[0] == 'F' &&
-      std::isdigit(static_cast<unsigned char>(name[1]))) {
+  if (name.size() >= 2 && name[0] == 'F' && std::isdigit(static_cast<unsigned char>(name[1]))) {
     const int n = std::atoi(name.c_str() + 1);
     return n >= 1 && n <= 10 ? 0x70 + n - 1 : 0;
   }
   const struct {
     const char *name;
     int key;
-  } named[] = {{"PGUP", 0x21}, {"PGDN", 0x22},  {"LEFT", 0x25},
-               {"UP", 0x26},   {"RIGHT", 0x27}, {"DOWN", 0x28}};
+  } named[] = {{"PGUP", 0x21}, {"PGDN", 0x22}, {"LEFT", 0x25}, {"UP", 0x26}, {"RIGHT", 0x27}, {"DOWN", 0x28}};
   for (const auto &n : named)
     if (name == n.name)
       return n.key;
@@ -169,8 +156,7 @@ bool ParseOptions(int argc, char **argv, Options &options) {
         const size_t comma = std::min(list.find(',', start), list.size());
         const int key = KeyByName(list.substr(start, comma - start));
         if (key == 0) {
-          std::fprintf(stderr, "kestrel: unknown key '%s'\n",
-                       list.substr(start, comma - start).c_str());
+          std::fprintf(stderr, "kestrel: unknown key '%s'\n", list.substr(start, comma - start).c_str());
           return false;
         }
         options.keys.push_back(key);
@@ -187,19 +173,16 @@ bool ParseOptions(int argc, char **argv, Options &options) {
 
 bool CreateWindow() {
   const StartupSettings &s = g_shell.settings;
-  // MFD mode: a borderless window on the physical MFD screen at the offsets;
-  // otherwise an ordinary decorated window whose client area has the configured
-  // size.
+  // MFD mode: a borderless window on the physical MFD screen at the offsets; otherwise an ordinary decorated window
+  // whose client area has the configured size.
   const Uint32 flags = s.mfd_mode != 0 ? SDL_WINDOW_BORDERLESS : 0;
-  fe.window = SDL_CreateWindow(WideToUtf8(g_shell.title).c_str(), s.offset_x,
-                               s.offset_y, s.window_width, s.window_height,
-                               flags | SDL_WINDOW_SHOWN);
+  fe.window = SDL_CreateWindow(WideToUtf8(g_shell.title).c_str(), s.offset_x, s.offset_y, s.window_width,
+                               s.window_height, flags | SDL_WINDOW_SHOWN);
   if (fe.window == nullptr)
     return false;
   fe.width = s.window_width;
   fe.height = s.window_height;
-  fe.frame =
-      cairo_image_surface_create(CAIRO_FORMAT_RGB24, fe.width, fe.height);
+  fe.frame = cairo_image_surface_create(CAIRO_FORMAT_RGB24, fe.width, fe.height);
   return cairo_surface_status(fe.frame) == CAIRO_STATUS_SUCCESS;
 }
 
@@ -235,12 +218,10 @@ struct Timer {
 
 int Run(const Options &options) {
   const Clock::time_point start = Clock::now();
-  // Started in this order, so that ticks falling due together run in it: 100,
-  // 103, 102.
-  Timer timers[] = {
-      {kButtonTimer, std::chrono::milliseconds(kButtonTimerMs), start},
-      {kLinkTimer, std::chrono::milliseconds(kLinkTimerMs), start},
-      {kRepaintTimer, std::chrono::milliseconds(kRepaintTimerMs), start}};
+  // Started in this order, so that ticks falling due together run in it: 100, 103, 102.
+  Timer timers[] = {{kButtonTimer, std::chrono::milliseconds(kButtonTimerMs), start},
+                    {kLinkTimer, std::chrono::milliseconds(kLinkTimerMs), start},
+                    {kRepaintTimer, std::chrono::milliseconds(kRepaintTimerMs), start}};
   for (Timer &t : timers)
     t.due = start + t.period;
   size_t next_key = 0;
@@ -249,9 +230,7 @@ int Run(const Options &options) {
     Clock::time_point next = timers[0].due;
     for (const Timer &t : timers)
       next = std::min(next, t.due);
-    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          next - Clock::now())
-                          .count();
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
     SDL_Event event;
     if (SDL_WaitEventTimeout(&event, wait > 0 ? static_cast<int>(wait) : 0)) {
       do {
@@ -267,8 +246,7 @@ int Run(const Options &options) {
       whole_second |= t.id == kRepaintTimer;
       t.due += t.period;
       if (t.due < Clock::now())
-        t.due =
-            Clock::now() + t.period; // after a stall, no burst of late ticks
+        t.due = Clock::now() + t.period; // after a stall, no burst of late ticks
     }
     if (fe.dirty) {
       PaintFrame();
@@ -300,8 +278,7 @@ int main(int argc, char **argv) {
   if (!CreateWindow()) {
     std::fprintf(stderr, "kestrel: %s\n", SDL_GetError());
     SDL_Quit();
-    return 0; // as the Windows program, which ends with 0 when its window
-              // cannot be made
+    return 0; // as the Windows program, which ends with 0 when its window cannot be made
   }
   g_shell.host.invalidate_all = InvalidateAll;
   g_shell.host.invalidate_rect = Invalidate;

@@ -34,22 +34,16 @@ bool FakeController(int device_id, uint32_t &mask) {
 
 void CountClick(const wchar_t *) { ++ShellTest::clicks; }
 
-void RecordAll(bool erase) {
-  ShellTest::invalidations.push_back(Invalidation{true, Rect{}, erase});
-}
-void RecordRect(Rect rect, bool erase) {
-  ShellTest::invalidations.push_back(Invalidation{false, rect, erase});
-}
+void RecordAll(bool erase) { ShellTest::invalidations.push_back(Invalidation{true, Rect{}, erase}); }
+void RecordRect(Rect rect, bool erase) { ShellTest::invalidations.push_back(Invalidation{false, rect, erase}); }
 } // namespace
 
 void ShellTest::SetUp() {
   UseFreshSettingsStore();
-  WriteSetting(
-      L"A10 Mode",
-      L"0"); // the store exists from here on, so defaults are written back
+  WriteSetting(L"A10 Mode",
+               L"0"); // the store exists from here on, so defaults are written back
   ShellReadSettings();
-  g_shell.settings.stick_id =
-      1; // a separate stick unless a test says otherwise
+  g_shell.settings.stick_id = 1; // a separate stick unless a test says otherwise
   g_controller_reader = FakeController;
   g_click_player = CountClick;
   bezel_mask = 0;
@@ -93,9 +87,7 @@ void ShellTest::Tick(int timer_id) {
   ShellTimer(timer_id);
 }
 
-std::wstring ShellTest::Label(int page, int button) {
-  return PageLabel(page, button);
-}
+std::wstring ShellTest::Label(int page, int button) { return PageLabel(page, button); }
 
 std::wstring ShellTest::Title() { return PageTitle(g_page_state.current_page); }
 
