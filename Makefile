@@ -32,11 +32,11 @@ fuzz: deps
 bench: native
 	build/native/tests/bench/kestrel_bench
 
-test-asan: asan
+test-asan: asan theatres
 	ctest --preset asan -j2
 
 test-tsan: tsan
-	ctest --preset tsan -j2 -R 'Listener|Concurren|Outbox'
+	ctest --preset tsan -j2 -E theatre -R 'Listener|Concurren|Outbox'
 
 test-win32: win32
 	scripts/run-wine-tests.sh
