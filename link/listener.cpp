@@ -38,6 +38,8 @@ void AppendDebugLog(const char *text) {
   std::fclose(log);
 }
 
+} // namespace
+
 void RunHandler(MessageKind kind, ListenerWork *work) {
   switch (kind) {
   case kMonitor:
@@ -58,7 +60,6 @@ void RunHandler(MessageKind kind, ListenerWork *work) {
     return;
   }
 }
-} // namespace
 
 ListenerWork *MakeListenerWork(ListenerContext *context) {
   auto *work = new ListenerWork;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "link/outbox.h"
+#include "link/protocol.h"
 
 struct PageState;
 struct MapView;
@@ -54,6 +55,10 @@ void FreeListenerWork(ListenerWork *work);
 
 // Thread procedure. Binds the "UDP Port" and handles one datagram at a time until context->stop is set.
 void TelemetryListener(ListenerContext *context);
+
+// Calls the handler of a kind on work->text. The caller holds the shared-data lock and flushes the
+// outbox afterwards; DispatchDatagram does both.
+void RunHandler(MessageKind kind, ListenerWork *work);
 
 // Logs (when debugging), classifies and handles one received, terminated text, then makes the sends
 // the handler queued. Takes the shared-data lock around the handler itself.

@@ -65,24 +65,7 @@ protected:
   // Handles one text as the listener does, without sending anything that gets queued.
   void Handle(const char *text) {
     std::snprintf(work->text, kWorkTextCapacity, "%s", text);
-    switch (ClassifyDatagram(work->text)) {
-    case kMonitor:
-      return OnMonitor(work);
-    case kRouteTo:
-      return OnRouteTo(work);
-    case kRoute:
-      return OnRoute(work);
-    case kTag:
-      return OnTag(work);
-    case kAgmTag:
-      return OnAgmTag(work);
-    case kFail:
-      return OnFail(work);
-    case kSquad:
-      return OnSquad(work);
-    case kUnknown:
-      return;
-    }
+    RunHandler(ClassifyDatagram(work->text), work);
   }
 
   ListenerContext context;
