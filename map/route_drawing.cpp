@@ -1,0 +1,218 @@
+// route_drawing.cpp: the route polyline, waypoint symbols and steering cue, and the bullseye range rings.
+#include "map/route_drawing.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "app/wide_text.h"
+#include "map/calibration_grid.h"
+#include "map/map_view.h"
+#include "map/projection.h"
+#include "map/routes.h"
+#include "map/view_transform.h"
+#include "mfd/page_state.h"
+#include "platform/canvas.h"
+
+namespace {
+
+constexpr int kRouteTableSize = 128; // route indices 0 to 127 take part in the polyline
+constexpr double kDegreesPerRadian = 57.29577951;
+constexpr Colour kWhite = Rgb(255, 255, 255);
+constexpr Colour kYellow = Rgb(255, 255, 0);
+
+int Trunc(double value) {
+  if (!(value > -2147483648.0 && value < 2147483648.0))
+    return 0;
+  return static_cast<int>(value);
+}
+
+// "Route Colors" keeps the 0x00BBGGRR layout.
+Colour RouteColour(uint32_t value) { return Rgb(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF); }
+
+struct RouteEntry {
+  Point at;
+  bool segment = true; // a line leads to this point
+  bool present = false;
+};
+
+void HideFirstWithIndex(RouteDatabase &routes, int32_t index) {
+  for (RoutePoint *p = routes.head.next; p != nullptr; p = p->next)
+    if (p->index == index) {
+      p->visible = 0;
+      return;
+    }
+}
+
+// The polyline from point 1 on, skipping the segments into a hidden departure or arrival neighbour and
+// stopping at the first number missing.
+void DrawRouteLine(Canvas &canvas, const ViewTransform &t, RouteDatabase &routes) {
+  RouteEntry table[kRouteTableSize];
+  for (const RoutePoint *p = routes.head.next; p != nullptr; p = p->next) {
+    const int32_t i = p->index;
+    if (i < 0 || i >= kRouteTableSize)
+      continue;
+    table[i].at = BitmapToWindow(t, p->x, p->y);
+    if (p->type == kRouteTypeDeparture) {
+      if (i + 1 < kRouteTableSize)
+        table[i + 1].segment = false;
+      HideFirstWithIndex(routes, i + 1);
+    }
+    if (p->type == kRouteTypeArrival) {
+      if (i - 1 >= 0)
+        table[i - 1].segment = false;
+      HideFirstWithIndex(routes, i - 1);
+    }
+    table[i].present = true;
+  }
+  if (!table[1].present)
+    return;
+  CanvasMoveTo(canvas, table[1].at.x, table[1].at.y);
+  for (int k = 2; k <= routes.count && k < kRouteTableSize; ++k) {
+    if (!table[k].present)
+      break;
+    if (table[k].segment)
+      CanvasLineTo(canvas, table[k].at.x, table[k].at.y);
+  }
+}
+
+void DrawWaypoint(Canvas &canvas, const RoutePoint &p, Point at, int32_t departure) {
+  const int x = at.x, y = at.y;
+  switch (p.type) {
+  case 1:
+    CanvasEllipse(canvas, x - 16, y - 16, x + 16, y + 16);
+    break;
+  case 2: {
+    const Point up[] = {{x, y - 16}, {x - 16, y + 16}, {x + 16, y + 16}};
+    CanvasPolygon(canvas, up, 3);
+    break;
+  }
+  case kRouteTypeDeparture: {
+    const Point rising[] = {{x - 16, y + 16}, {x + 16, y + 16}, {x + 16, y - 16}};
+    CanvasPolygon(canvas, rising, 3);
+    break;
+  }
+  case kRouteTypeArrival: {
+    const Point falling[] = {{x - 16, y + 16}, {x + 16, y + 16}, {x - 16, y - 16}};
+    CanvasPolygon(canvas, falling, 3);
+    break;
+  }
+  default:
+    CanvasRectangle(canvas, x - 16, y - 16, x + 16, y + 16);
+    break;
+  }
+  if (p.type != 1 && p.type != 2)
+    return;
+  // Once a departure point leads the plan, the pilot counts the waypoints after it from 1.
+  wchar_t number[16];
+  FormatWide(number, 16, L"%d", departure ? p.index - 1 : p.index);
+  CanvasText(canvas, number, -1, Rect{x - 15, y - 10, x + 15, y + 20}, kTextCenter);
+}
+
+void DrawSteeringCue(Canvas &canvas, const MapView &view, const ViewTransform &t, const RouteDatabase &routes) {
+  const int cx = MapWindowWidth(view) / 2, cy = MapWindowHeight(view) / 2;
+  const Point at = BitmapToWindow(t, routes.route_to_x, routes.route_to_y);
+  CanvasSetPen(canvas, RouteColour(routes.colour2), 4);
+  CanvasMoveTo(canvas, at.x, at.y);
+  CanvasLineTo(canvas, cx, cy);
+  CanvasMoveTo(canvas, at.x + 8, at.y);
+  CanvasAngleArc(canvas, at.x, at.y, 8, 0.0, 360.0);
+  double bearing = 0.0, distance = 0.0;
+  BearingAndDistance(view, routes.route_to_latitude, routes.route_to_longitude, &bearing, &distance);
+  wchar_t text[32];
+  FormatWide(text, 32, view.unit_km ? L"%0.1f\u00b0/%0.0fkm" : L"%0.1f\u00b0/%0.1fnm", bearing, distance);
+  CanvasSetFont(canvas, routes.large_font_height);
+  CanvasSetOpaque(canvas, true);
+  CanvasSetBackColour(canvas, RouteColour(routes.colour3));
+  CanvasText(canvas, text, -1, Rect{cx - 200, cy + 40, cx + 200, cy + 60}, kTextCenter);
+  CanvasSetOpaque(canvas, false);
+}
+
+// The bitmap pixel d kilometres from the bullseye along both axes, in the first quadrant that lies on the
+// grid (south-east, south-west, north-west, north-east).
+bool RingCorner(const RouteDatabase &routes, const CalibrationGrid &grid, double km, int32_t *x, int32_t *y) {
+  const double lat = routes.bullseye_latitude, lon = routes.bullseye_longitude;
+  const double d_lat = km / 112.0, d_long = km / (83.0 - 1.25 * (lat - 41.5));
+  const double corners[4][2] = {{lat - d_lat, lon + d_long},
+                                {lat - d_lat, lon - d_long},
+                                {lat + d_lat, lon - d_long},
+                                {lat + d_lat, lon + d_long}};
+  for (const auto &corner : corners)
+    if (GeoToMapPixel(&grid, corner[0], corner[1], x, y))
+      return true;
+  return false;
+}
+
+} // namespace
+
+void DrawRoutes(Canvas &canvas, const MapView &view, RouteDatabase &routes, const PageState &page) {
+  if (view.map_shown == 0)
+    return;
+  const ViewTransform t = MakeViewTransform(view);
+  const Colour colour1 = RouteColour(routes.colour1);
+  CanvasSetFont(canvas, routes.medium_font_height);
+  CanvasSetOpaque(canvas, false);
+  CanvasSetPen(canvas, colour1, 2);
+  CanvasSetTextColour(canvas, colour1);
+  if (page.route_display) {
+    DrawRouteLine(canvas, t, routes);
+    CanvasSetBrush(canvas, RouteColour(routes.colour3));
+  } else {
+    CanvasSetHollowBrush(canvas);
+  }
+  for (const RoutePoint *p = routes.head.next; p != nullptr; p = p->next)
+    if (p->visible == 1)
+      DrawWaypoint(canvas, *p, BitmapToWindow(t, p->x, p->y), routes.departure);
+  if (routes.route_to_active == 1 && page.route_display && page.current_page == kPageMonitoring)
+    DrawSteeringCue(canvas, view, t, routes);
+}
+
+int BullseyeRingStep(double zoom) {
+  if (zoom <= 0.34)
+    return 1;
+  if (zoom <= 0.99)
+    return 5;
+  if (zoom <= 4.99)
+    return 10;
+  return 20;
+}
+
+void DrawBullseye(Canvas &canvas, const MapView &view, const RouteDatabase &routes, const CalibrationGrid &grid) {
+  if (view.map_shown == 0 || routes.bullseye_index == 0)
+    return;
+  CanvasSetFont(canvas, routes.small_font_height);
+  CanvasSetOpaque(canvas, false);
+  CanvasSetPen(canvas, kWhite, 1);
+  CanvasSetHollowBrush(canvas);
+  const ViewTransform t = MakeViewTransform(view);
+  const Point centre = BitmapToWindow(t, routes.bullseye_x, routes.bullseye_y);
+  const int cx = centre.x, cy = centre.y;
+  const int step = BullseyeRingStep(view.zoom);
+  for (int n = 1; n <= 10; ++n) {
+    const double d = n * step;
+    int32_t qx = 0, qy = 0;
+    // A ring none of whose corners lies on the map has no size to draw at.
+    if (!RingCorner(routes, grid, view.unit_km ? d : d * 1.852, &qx, &qy))
+      continue;
+    const int rx = std::abs(Trunc((routes.bullseye_x - qx) / view.zoom));
+    const int ry = std::abs(Trunc((routes.bullseye_y - qy) / view.zoom));
+    CanvasEllipse(canvas, cx - rx + 15, cy - ry + 15, cx + rx - 15, cy + ry - 15);
+    for (int b = 0; b < 360; b += 15) {
+      const double theta = (b - 90) / kDegreesPerRadian;
+      const double c = std::cos(theta), s = std::sin(theta);
+      CanvasMoveTo(canvas, Trunc(cx + (rx - 20) * c), Trunc(cy + (ry - 20) * s));
+      CanvasLineTo(canvas, Trunc(cx + (rx - 10) * c), Trunc(cy + (ry - 10) * s));
+      const int left = Trunc(rx * c) + cx - 32, top = Trunc(ry * s) + cy - 8;
+      const Rect box{left, top, left + 64, top + 32};
+      wchar_t text[31];
+      if (b % 90 == 0) {
+        // The ring's distance on the line under its bearing.
+        FormatWide(text, 31, L"\n%0.0f", d);
+        CanvasSetTextColour(canvas, kYellow);
+        CanvasText(canvas, text, -1, box, kTextCenter);
+      }
+      FormatWide(text, 31, L"%d", b);
+      CanvasSetTextColour(canvas, kWhite);
+      CanvasText(canvas, text, -1, box, kTextCenter);
+    }
+  }
+}
