@@ -58,8 +58,8 @@ bool IntersectLines(IntPoint a, IntPoint b, IntPoint c, IntPoint d, int32_t *x, 
 
 double Cross(double ax, double ay, double bx, double by) { return ax * by - ay * bx; }
 
-// The cell that MapPixelToGeo's search settles on: H and its east neighbour span the south edge, Nv is
-// the north node of the last vertical test and Ne the north-east node of the last one that passed.
+// The cell that holds a pixel: H its south-west corner, with the east (south-east), north (north-west)
+// and north-east corners.
 struct CellSearch {
   const GridNode *h = nullptr;
   const GridNode *east = nullptr;
@@ -67,36 +67,68 @@ struct CellSearch {
   const GridNode *north_east = nullptr;
 };
 
-// Walks the grid in file order; each node is tested for the horizontal span (x between it and its east
-// neighbour) and the vertical span (y between it and its north neighbour, whose own cell must have a
-// north-east corner), and the walk stops once both have passed and the two spans belong to the same
-// row of cells.
-bool SearchCell(const CalibrationGrid *grid, int32_t x, int32_t y, CellSearch *out) {
-  CellSearch s;
-  bool horizontal = false, vertical = false;
-  for (const GridNode *c = grid->head.next; c != nullptr; c = c->next) {
-    if (x >= c->x) {
-      const GridNode *east = FindGridNode(grid, c->latitude_code, c->longitude_code + 5);
-      if (east != nullptr && x <= east->x) {
-        s.h = c;
-        s.east = east;
-        horizontal = true;
-      }
-    }
-    if (y <= c->y) {
-      const GridNode *north = FindGridNode(grid, c->latitude_code + 5, c->longitude_code);
-      if (north != nullptr && north->y <= y) {
-        s.north = north;
-        if (const GridNode *ne = FindGridNode(grid, c->latitude_code + 5, c->longitude_code + 5)) {
-          s.north_east = ne;
-          vertical = true;
-        }
-      }
-    }
-    if (horizontal && vertical && s.north->latitude_code == s.h->latitude_code + 5) {
-      *out = s;
+// Whether the node is the only one with its codes; a node given twice makes every cell around it
+// unusable, as FindGridCell has it.
+bool SoleGridNode(const CalibrationGrid *grid, const GridNode *node) {
+  int32_t count = 0;
+  FindGridNode(grid, node->latitude_code, node->longitude_code, &count);
+  return count == 1;
+}
+
+bool OnSegment(double px, double py, double ax, double ay, double bx, double by) {
+  return Cross(bx - ax, by - ay, px - ax, py - ay) == 0.0 && std::fmin(ax, bx) <= px && px <= std::fmax(ax, bx) &&
+         std::fmin(ay, by) <= py && py <= std::fmax(ay, by);
+}
+
+// Whether P lies in the polygon of the corners, taken in order round it, outline included: a pixel on a
+// cell's edge or corner belongs to it. Winding number, so that a grid cell drawn clockwise or not, or
+// bent out of convexity, still holds exactly the points it covers.
+bool InsidePolygon(const GridNode *const (&corners)[4], double px, double py) {
+  int winding = 0;
+  for (int i = 0; i < 4; ++i) {
+    const GridNode &a = *corners[i], &b = *corners[(i + 1) % 4];
+    if (OnSegment(px, py, a.x, a.y, b.x, b.y))
       return true;
+    const double side = Cross(b.x - a.x, b.y - a.y, px - a.x, py - a.y);
+    if (a.y <= py) {
+      if (b.y > py && side > 0.0)
+        ++winding;
+    } else if (b.y <= py && side < 0.0) {
+      --winding;
     }
+  }
+  return winding != 0;
+}
+
+// The cell that holds the pixel. The graticule is curved and the cells lean, so a node whose x span
+// (to its east neighbour) holds the pixel's x and a node whose y span (to its north neighbour) holds its y
+// can belong to different cells, and pairing them lands in the wrong column or row; only the
+// quadrilateral of one cell's four corners decides. Cells are tried in file order of their south-west
+// corner, the first holding the pixel wins (so a pixel on an edge shared by two cells takes the earlier
+// one); a cell is usable when each corner occurs exactly once and its south and west edges span an area
+// (a cell flattened onto a line has no position to give, a neighbour may). The corner lookups go through
+// the grid's index, which gives the first node in file order just as a walk would.
+bool SearchCell(const CalibrationGrid *grid, int32_t x, int32_t y, CellSearch *out) {
+  const double px = x, py = y;
+  for (const GridNode *c = grid->head.next; c != nullptr; c = c->next) {
+    const int32_t a = c->latitude_code, b = c->longitude_code;
+    CellSearch s;
+    if ((s.east = FindGridNode(grid, a, b + 5)) == nullptr || (s.north = FindGridNode(grid, a + 5, b)) == nullptr ||
+        (s.north_east = FindGridNode(grid, a + 5, b + 5)) == nullptr)
+      continue;
+    const GridNode *const corners[4] = {c, s.east, s.north_east, s.north};
+    if (!InsidePolygon(corners, px, py))
+      continue;
+    // Duplicates are counted only for a cell that holds the pixel: counting means a full walk of a list
+    // that has no index.
+    if (!SoleGridNode(grid, c) || !SoleGridNode(grid, s.east) || !SoleGridNode(grid, s.north) ||
+        !SoleGridNode(grid, s.north_east))
+      continue;
+    if (Cross(s.east->x - c->x, s.east->y - c->y, s.north->x - c->x, s.north->y - c->y) == 0.0)
+      continue;
+    s.h = c;
+    *out = s;
+    return true;
   }
   return false;
 }

@@ -31,9 +31,10 @@ bool FindGridCell(const CalibrationGrid *grid, int32_t latitude_code, int32_t lo
 // is written only on success.
 bool GeoToMapPixel(const CalibrationGrid *grid, double latitude, double longitude, int32_t *x, int32_t *y);
 
-// Pixel to position by oblique projection onto the cell's edges. With a canvas (callers pass one only
-// while the "Debug" setting is on), also draws the construction over the map. The position is written
-// only on success.
+// Pixel to position by oblique projection onto the edges of the cell that holds the pixel (the first in
+// file order of its south-west corner when the pixel is on an edge two cells share; cells with a corner
+// missing or given twice are not used). With a canvas (callers pass one only while the "Debug" setting
+// is on), also draws the construction over the map. The position is written only on success.
 bool MapPixelToGeo(const CalibrationGrid *grid, int32_t x, int32_t y, const MapView &view, Canvas *canvas,
                    double *latitude, double *longitude);
 // The same, with perpendicular feet instead of oblique projections; for the debug comparison only.
