@@ -5,9 +5,13 @@
 #include "app/shared_lock.h"
 #include "app/wide_text.h"
 #include "link/outbox.h"
+#include "link/recipients.h"
 #include "map/calibration_grid.h"
 #include "map/catalogue.h"
+#include "map/databases_page.h"
+#include "map/map_drawing.h"
 #include "map/map_view.h"
+#include "map/route_drawing.h"
 #include "map/routes.h"
 #include "mfd/bezel_input.h"
 #include "mfd/button_actions.h"
@@ -15,8 +19,10 @@
 #include "mfd/page_table.h"
 #include "status/event_log.h"
 #include "status/failure_status.h"
+#include "tactical/squad_drawing.h"
 #include "tactical/squad_group.h"
 #include "tactical/tag_database.h"
+#include "tactical/tag_drawing.h"
 
 Shell g_shell;
 
@@ -70,18 +76,51 @@ void AfterUnlock() {
     FlushOutbox(g_shell.outbox);
 }
 
-void DrawPageBody(Canvas &canvas) {
+// The four lists the DATABASES page counts; the hosts were counted before the lock was taken.
+DatabaseCounts CountDatabases(int hosts) {
+  DatabaseCounts counts;
+  counts.routes = CountRoutePoints();
+  counts.tags = CountTags(g_tag_database);
+  counts.messages = CountEvents();
+  counts.aircraft = CountSquadMembers(g_squad_group);
+  counts.hosts = hosts;
+  return counts;
+}
+
+void DrawMapPage(Canvas &canvas, uint32_t options) {
+  g_map_view.map_shown = 1;
+  DrawMapBitmap(canvas, g_map_view);
+  DrawBullseye(canvas, g_map_view, g_route_database, g_calibration_grid);
+  DrawRoutes(canvas, g_map_view, g_route_database, g_page_state);
+  DrawTags(canvas, g_page_state);
+  if (g_page_state.current_page == kPageMonitoring)
+    DrawMapInfo(canvas, g_map_view, options);
+  else
+    DrawTaggingOverlay(canvas, g_map_view, g_calibration_grid, g_tag_database, options, g_shell.settings.debug != 0);
+  if (AgmMarkShown(g_tag_database))
+    DrawAgmMarker(canvas, g_map_view, g_calibration_grid, g_tag_database);
+  DrawSquadMembers(canvas);
+  DrawOwnship(canvas, g_map_view, g_calibration_grid);
+}
+
+void DrawPageBody(Canvas &canvas, int hosts) {
+  const uint32_t options = g_page_state.option_values[g_page_state.current_page];
   switch (g_page_state.current_page) {
   case kPageMonitoring:
   case kPageTagging:
-    // The map pages are drawn over the moving map; their bodies arrive with the map drawing.
-    g_map_view.map_shown = 1;
+    DrawMapPage(canvas, options);
     break;
   case kPageFailures:
     DrawFailures(canvas);
     break;
+  case kPageSquad:
+    DrawSquadPage(canvas);
+    break;
+  case kPageDatabases:
+    DrawDatabasesPage(canvas, g_map_view, g_shell.version_text, CountDatabases(hosts));
+    break;
   default:
-    break; // the SQUAD GROUP and DATABASES bodies arrive with their pages
+    break;
   }
 }
 } // namespace
@@ -256,9 +295,9 @@ void ShellClick(int x, int y) {
   AfterUnlock();
 }
 
-void PaintDisplay(Canvas &canvas) {
+void PaintDisplay(Canvas &canvas, int hosts) {
   g_map_view.map_shown = 0;
-  DrawPageBody(canvas);
+  DrawPageBody(canvas, hosts);
   if (g_shell.settings.debug != 0)
     DrawCalibrationGrid(canvas, g_map_view, g_calibration_grid);
   DrawPageFrame(canvas, g_page_state);
@@ -266,6 +305,9 @@ void PaintDisplay(Canvas &canvas) {
 }
 
 void ShellPaint(Canvas &canvas) {
+  // The reachable hosts come from the recipients file, read before the lock and only for the page that shows
+  // them. The current page is written on this thread alone, so it may be read here without the lock.
+  const int hosts = g_page_state.current_page == kPageDatabases ? CountRecipients() : 0;
   SharedGuard guard = LockSharedData();
-  PaintDisplay(canvas);
+  PaintDisplay(canvas, hosts);
 }

@@ -79,8 +79,9 @@ void OnClick(int x, int y);
 bool KeyToButton(int virtual_key);
 // The first button whose label rectangle strictly contains (x, y), or 0; a hit sets the pending press.
 int HitTestButton(int x, int y);
-// One complete frame: the page body, the frame, the event messages.
-void PaintDisplay(Canvas &canvas);
+// One complete frame: the page body, the frame, the event messages. hosts is the DATABASES page's count of
+// reachable hosts, counted by the caller before it took the lock.
+void PaintDisplay(Canvas &canvas, int hosts = 0);
 
 // Repaint requests, passed to the front end when it listens.
 void RequestRepaint(bool erase);

@@ -3,6 +3,7 @@
 
 #include "app/shell.h"
 #include "map/calibration_grid.h"
+#include "map/map_drawing.h"
 #include "map/map_view.h"
 #include "map/projection.h"
 #include "map/routes.h"
@@ -19,11 +20,9 @@ int32_t g_last_dispatched_button = 0;
 namespace {
 constexpr int32_t kModeButton = 13;
 
-// The view shows base size x zoom bitmap pixels. (The map view's ApplyZoom is to take this over.)
 bool SetZoom(double zoom) {
   g_map_view.zoom = zoom;
-  g_map_view.source.height = static_cast<int32_t>(g_map_view.base.height * zoom);
-  g_map_view.source.width = static_cast<int32_t>(g_map_view.base.width * zoom);
+  ApplyZoom(g_map_view);
   return true;
 }
 

@@ -206,6 +206,25 @@ TEST_F(ShellTest, WhileDebuggingTheGridIsDrawnOverTheBodyAndUnderTheFrame) {
   EXPECT_LT(last, title);
 }
 
+TEST_F(ShellTest, TheDatabasesAndSquadPagesDrawTheirBodiesUnderTheFrame) {
+  g_page_state.current_page = kPageDatabases;
+  PostEvent(0x80010001, L"VEKTA DISCONNECTED", -1);
+  RecordingCanvas recorder;
+  InitRecordingCanvas(recorder, 425, 425);
+  PaintDisplay(recorder.canvas, 3);
+  const int version = IndexOfText(recorder, L"CURRENT VERSION : 1.03.00(1505)");
+  EXPECT_GE(version, 0);
+  EXPECT_GE(IndexOfText(recorder, L"MESSAGES DB (EM)... : 1"), 0);
+  EXPECT_GE(IndexOfText(recorder, L"HOSTS REACHABLES DB : 3"), 0);
+  EXPECT_LT(version, IndexOfText(recorder, L"[ DATABASES ]"));
+  recorder.records.clear();
+  g_page_state.current_page = kPageSquad;
+  PaintDisplay(recorder.canvas);
+  const int squad = IndexOfText(recorder, L"SquadGroup ID : 1");
+  EXPECT_GE(squad, 0);
+  EXPECT_LT(squad, IndexOfText(recorder, L"[ SQUAD GROUP ]"));
+}
+
 TEST_F(ShellTest, TheMapPagesMarkTheMapShown) {
   RecordingCanvas recorder;
   InitRecordingCanvas(recorder, 425, 425);
