@@ -40,20 +40,21 @@ static int32_t StickDirection(int32_t stick_button) {
   return matched ? stick_button : 0;
 }
 
-static int32_t CursorButton(bool from_user) {
-  if (from_user)
-    return g_shell.pending_press;
+int32_t ReadBezelButton(int32_t (*stick_meaning)(int32_t stick_button)) {
   const StartupSettings &s = g_shell.settings;
   const int32_t bezel = ReadJoystickButton(s.mfd_id);
   if (bezel != 0 || s.stick_id == s.mfd_id)
     return bezel;
-  // The stick is only read while the bezel reports nothing.
-  const int32_t stick = ReadJoystickButton(s.stick_id);
-  return g_page_state.current_page == kPageTagging ? StickDirection(stick) : 0;
+  return stick_meaning(ReadJoystickButton(s.stick_id));
+}
+
+// Off the TAGGING page the stick's directions mean nothing.
+static int32_t StickDirectionOnTagging(int32_t stick_button) {
+  return g_page_state.current_page == kPageTagging ? StickDirection(stick_button) : 0;
 }
 
 bool PollCursorButtons(bool from_user) {
-  const int32_t button = CursorButton(from_user);
+  const int32_t button = from_user ? g_shell.pending_press : ReadBezelButton(StickDirectionOnTagging);
   if (g_page_state.current_page != kPageTagging || button < 9 || button > 12)
     return false;
   PlayClickSound();

@@ -11,6 +11,10 @@ extern void (*g_click_player)(const wchar_t *path);
 // The lowest pressed button (1..32) of a controller; 0 when none is pressed or the device cannot be read.
 int32_t ReadJoystickButton(int device_id);
 
+// The bezel's button; while the bezel reports none and the stick is a device of its own, the stick's button as
+// stick_meaning translates it (0: no button). The stick is thus only read while the bezel is idle.
+int32_t ReadBezelButton(int32_t (*stick_meaning)(int32_t stick_button));
+
 // "button.wav" from the current directory, without waiting; a new click cuts the previous one.
 void PlayClickSound();
 

@@ -254,19 +254,14 @@ bool PageAction(int32_t button) {
   }
 }
 
-int32_t BezelButton() {
-  const StartupSettings &s = g_shell.settings;
-  const int32_t bezel = ReadJoystickButton(s.mfd_id);
-  if (bezel != 0 || s.stick_id == s.mfd_id)
-    return bezel;
-  // The stick's tag button stands for TAG AGM, and only on the TAGGING page.
-  const int32_t stick = ReadJoystickButton(s.stick_id);
-  return stick == s.stick_tag && g_page_state.current_page == kPageTagging ? 17 : 0;
+// The stick's tag button stands for TAG AGM, and only on the TAGGING page.
+int32_t StickTagButton(int32_t stick_button) {
+  return stick_button == g_shell.settings.stick_tag && g_page_state.current_page == kPageTagging ? 17 : 0;
 }
 } // namespace
 
 bool DispatchButton(bool from_user) {
-  const int32_t button = from_user ? g_shell.pending_press : BezelButton();
+  const int32_t button = from_user ? g_shell.pending_press : ReadBezelButton(StickTagButton);
   // A held button acts once: only a change of the value seen counts.
   if (button == g_last_dispatched_button)
     return false;
