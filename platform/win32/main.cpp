@@ -12,7 +12,6 @@ namespace {
 // and copies the painted area to the window in one BitBlt, so nothing flickers, and an area not invalidated keeps its
 // picture there as it does on the screen.
 struct Frontend {
-  HINSTANCE instance = nullptr;
   HWND window = nullptr;
   HBRUSH background = nullptr;
   HDC frame_dc = nullptr;
@@ -136,7 +135,6 @@ HWND CreateMainWindow(HINSTANCE instance) {
 }
 
 bool InitInstance(HINSTANCE instance, int show) {
-  fe.instance = instance;
   ShellReadSettings();
   fe.window = CreateMainWindow(instance);
   if (fe.window == nullptr)
