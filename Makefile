@@ -30,7 +30,7 @@ fuzz: deps
 	cmake --build --preset fuzz
 
 bench: native
-	build/native/tests/bench/kestrel_bench
+	build/native/bench/kestrel_bench
 
 test-asan: asan theatres
 	ctest --preset asan -j2
