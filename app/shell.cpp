@@ -161,16 +161,7 @@ void ShellStartModules(void *window) {
   ShellInitModules(window);
   ListenerContext &context = g_shell.listener;
   context.window = window;
-  context.page_state = &g_page_state;
-  context.map_view = &g_map_view;
-  context.calibration_grid = &g_calibration_grid;
-  context.event_log = &g_event_log;
-  context.route_database = &g_route_database;
-  context.tag_database = &g_tag_database;
-  context.failure_status = &g_failure_status;
-  context.squad_group = &g_squad_group;
-  context.link_age = 0;
-  context.agm_age = 0;
+  AttachSharedRecords(context);
   context.debug = g_shell.settings.debug;
   context.stop = false;
   // A thread that cannot start leaves the display without telemetry; "VEKTA DISCONNECTED" says so.

@@ -10,6 +10,14 @@
 #include "app/shared_lock.h"
 #include "link/handlers.h"
 #include "link/protocol.h"
+#include "map/calibration_grid.h"
+#include "map/map_view.h"
+#include "map/routes.h"
+#include "mfd/page_state.h"
+#include "status/event_log.h"
+#include "status/failure_status.h"
+#include "tactical/squad_group.h"
+#include "tactical/tag_database.h"
 #include "platform/paths.h"
 #include "platform/udp.h"
 
@@ -59,6 +67,19 @@ void RunHandler(MessageKind kind, ListenerWork *work) {
   case kUnknown:
     return;
   }
+}
+
+void AttachSharedRecords(ListenerContext &context) {
+  context.page_state = &g_page_state;
+  context.map_view = &g_map_view;
+  context.calibration_grid = &g_calibration_grid;
+  context.event_log = &g_event_log;
+  context.route_database = &g_route_database;
+  context.tag_database = &g_tag_database;
+  context.failure_status = &g_failure_status;
+  context.squad_group = &g_squad_group;
+  context.link_age = 0;
+  context.agm_age = 0;
 }
 
 ListenerWork *MakeListenerWork(ListenerContext *context) {

@@ -50,6 +50,9 @@ struct ListenerWork {
   Outbox outbox;               // sends queued by the handlers, made after the lock is released
 };
 
+// Points the context at the process-wide records and zeroes both ages.
+void AttachSharedRecords(ListenerContext &context);
+
 ListenerWork *MakeListenerWork(ListenerContext *context);
 void FreeListenerWork(ListenerWork *work);
 
