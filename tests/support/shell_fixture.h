@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "platform/canvas.h"
+#include "status/event_log.h"
 
 struct Invalidation {
   bool whole = false;
@@ -16,26 +16,25 @@ struct Invalidation {
   bool erase = false;
 };
 
+// Puts every page label back as the program starts with them, so that no test sees the SYNC, JOIN or LOAD labels
+// another test changed.
+void RestorePageLabels();
+
+int CountEventsWithCode(uint32_t code);
+const EventMessage *FirstEventWithCode(uint32_t code); // null when none
+
 class ShellTest : public ::testing::Test {
 protected:
   void SetUp() override;
   void TearDown() override;
-
-  // A key as the window receives it, then a timer tick with the bezel idle, so that the next key acts even when it
+  // A key as the window receives it, then a button tick with the bezel idle, so that the next key acts even when it
   // names the same button. True when the key asked for a repaint.
   bool Press(int virtual_key);
-  // Clears what was recorded and runs one tick of a timer.
-  void Tick(int timer_id);
-
-  static std::wstring Label(int page, int button);
-  static std::wstring Title();
-  static int CountEventsWithCode(uint32_t code);
-  static int32_t EventLifetime(uint32_t code); // of the first message with the code; -2 when none
+  void Tick(int timer_id); // clears what was recorded first
 
 public:
   // The stand-ins: bezel on device 0, stick on device 1.
-  static uint32_t bezel_mask;
-  static uint32_t stick_mask;
+  static uint32_t bezel_mask, stick_mask;
   static bool devices_connected;
   static int clicks;
   static std::vector<Invalidation> invalidations;
