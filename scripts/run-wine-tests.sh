@@ -50,3 +50,5 @@ wineboot -i >/dev/null 2>&1
 wineserver -w
 
 ctest --test-dir "$build_dir" --output-on-failure "$@"
+# The program itself on the same prefix and display: map, ownship and route with the native feed flying to it.
+scripts/wine-smoke.sh
