@@ -28,10 +28,11 @@ program_pid= feed_pid=
 finish() {
   for pid in $feed_pid; do kill -INT "$pid" 2>/dev/null || true; done
   if [ -n "$program_pid" ]; then
-    # Closing the window ends the program the ordinary way; the kill is for a program that would not go.
-    [ -z "${window:-}" ] || xdotool windowclose "$window" 2>/dev/null || true
+    # WM_CLOSE to its window (taskkill without /f) ends the program the ordinary way, within this run's own prefix;
+    # the kill is for a program that would not go.
+    wine taskkill /im kestrel.exe >/dev/null 2>&1 || true
     for _ in $(seq 50); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
-    kill "$program_pid" 2>/dev/null || true
+    kill -KILL "$program_pid" 2>/dev/null || true
   fi
   wait 2>/dev/null || true
 }
