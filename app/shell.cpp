@@ -1,6 +1,8 @@
 // shell.cpp: start-up, the timers, keys and clicks, and the paint composition, shared by both front ends.
 #include "app/shell.h"
 
+#include <cstdlib>
+
 #include "app/display_frame.h"
 #include "app/shared_lock.h"
 #include "app/wide_text.h"
@@ -168,7 +170,13 @@ void ShellStartModules(void *window) {
   try {
     g_shell.listener_thread = std::thread(TelemetryListener, &context);
   } catch (const std::system_error &) {
+    return;
   }
+  // A front end may be ended by exit() from inside a library (Xlib does so when the X server goes away);
+  // the listener must then be stopped before the static records it uses are destroyed, and a thread
+  // still joinable at that point would abort the program instead of ending it.
+  static bool stop_at_exit = std::atexit([] { ShellStopListener(); }) == 0;
+  (void)stop_at_exit;
 }
 
 void ShellStopListener() {
