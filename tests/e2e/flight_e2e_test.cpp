@@ -24,6 +24,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "support/test_env.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -257,7 +259,7 @@ void FlyOnce(FlightRun &run) {
             run.folder + "/record.log");
   const pid_t display =
       Spawn({KESTREL_PROGRAM, "--seconds", std::to_string(kShots), "--screenshot-dir", shots, "--keys", kKeys},
-            {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "XDG_CONFIG_HOME=" + run.folder,
+            {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", kNoLeakCheck, "XDG_CONFIG_HOME=" + run.folder,
              "XDG_STATE_HOME=" + run.folder},
             run.folder + "/display.log");
   // The flight starts once the map is loaded, so that its first route lands on the map.

@@ -58,7 +58,7 @@ TEST(ProgramRun, PaintsEveryPageAndEndsCleanly) {
   ASSERT_TRUE(WriteTextFile(folder + "/kestrel/settings.ini",
                             "UDP Port=" + std::to_string(20000 + ::getpid() % 20000) + "\nMFD Mode=1\n"));
   const std::string command =
-      "cd '" + folder + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME='" + folder +
+      "cd '" + folder + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " + std::string(kNoLeakCheck) + " XDG_CONFIG_HOME='" + folder +
       "' XDG_STATE_HOME='" + folder + "' '" + program + "' --seconds 3 --screenshot-dir . --keys M,M >/dev/null 2>&1";
   const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status));
