@@ -4,7 +4,7 @@
 set -uo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-check="$here/check-grid.sh"
+check="$here/../../tools/theatres/check-grid.sh"
 magick=/usr/bin/convert
 [ -x "$magick" ] || magick=$(command -v convert) || { echo "check-grid-selftest: ImageMagick's convert is missing" >&2; exit 1; }
 

@@ -56,7 +56,7 @@ readonly COAST=0.01c,60/84/100 # 1 px
 readonly RIVER_MAJOR=0.02c,44/96/144 RIVER_MINOR=0.01c,36/80/124
 readonly BORDER=0.03c,190/120/48 # national borders, 3 px amber
 readonly REGION=0.01c,110/88/60,0.06c_0.04c:0c # federal subjects of Russia, 1 px dashed
-readonly GRATICULE=0.01c,36/46/62 # 1 px; tests/theatres/check-grid.sh looks for this colour at the grid nodes
+readonly GRATICULE=0.01c,36/46/62 # 1 px; tools/theatres/check-grid.sh looks for this colour at the grid nodes
 readonly TOWN=150/150/128 PEAK=160/136/100
 # Russian federal subjects that touch the theatres (from the DCW data); their outlines are drawn as internal borders.
 readonly SUBJECTS=RU.KDA,RU.AD,RU.ROS,RU.STA,RU.KC,RU.KB,RU.SE,RU.IN,RU.CE,RU.DA,RU.KL,RU.AST

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # check-grid.sh: checks theatre bitmaps against their calibration grids, as the moving map will read them.
 #
-# Usage: tests/theatres/check-grid.sh [DIR]                       (DIR defaults to build/theatres under the repository root)
-#        tests/theatres/check-grid.sh BMP GRID [START_X START_Y]   (one pair)
+# Usage: tools/theatres/check-grid.sh [DIR]                       (DIR defaults to build/theatres under the repository root)
+#        tools/theatres/check-grid.sh BMP GRID [START_X START_Y]   (one pair)
 #
 # For a directory, all three theatres (kestrel-krasnodar, -caucasus, -georgia) must be there, each checked with the
 # start point of its catalogue entry. For every pair:
