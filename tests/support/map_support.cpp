@@ -4,42 +4,24 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <utility>
 
 bool WriteSolidBmp(const std::string &path, int width, int height) {
-  const uint32_t row = (static_cast<uint32_t>(width) * 3 + 3) / 4 * 4;
-  const uint32_t data = row * static_cast<uint32_t>(height);
-  std::string bytes;
-  auto put16 = [&bytes](uint32_t v) {
-    bytes.push_back(static_cast<char>(v & 0xFF));
-    bytes.push_back(static_cast<char>(v >> 8 & 0xFF));
-  };
-  auto put32 = [&put16](uint32_t v) {
-    put16(v & 0xFFFF);
-    put16(v >> 16);
-  };
-  bytes += "BM";
-  put32(54 + data); // file size
-  put32(0);         // reserved
-  put32(54);        // pixel data offset
-  put32(40);        // info header size
-  put32(static_cast<uint32_t>(width));
-  put32(static_cast<uint32_t>(height)); // bottom-up rows
-  put16(1);                             // planes
-  put16(24);                            // bits per pixel
-  put32(0);                             // no compression
-  put32(data);
-  put32(2835); // 72 dpi
-  put32(2835);
-  put32(0);
-  put32(0);
-  std::string pixels(data, '\0');
-  for (uint32_t y = 0; y < static_cast<uint32_t>(height); ++y)
-    for (uint32_t x = 0; x < static_cast<uint32_t>(width); ++x) {
-      pixels[y * row + x * 3 + 0] = 40;
-      pixels[y * row + x * 3 + 1] = 30;
-      pixels[y * row + x * 3 + 2] = 20;
-    }
-  bytes += pixels;
+  const auto w = static_cast<uint32_t>(width), h = static_cast<uint32_t>(height), row = (w * 3 + 3) / 4 * 4;
+  const uint32_t data = row * h;
+  std::string bytes = "BM";
+  // File header (size, reserved, pixel offset), then the info header: bottom-up rows, one plane, 24 bits, no
+  // compression, 72 dpi, no palette.
+  const std::pair<uint32_t, int> fields[] = {{54 + data, 4}, {0, 4}, {54, 4},   {40, 4},   {w, 4},    {h, 4}, {1, 2},
+                                             {24, 2},        {0, 4}, {data, 4}, {2835, 4}, {2835, 4}, {0, 4}, {0, 4}};
+  for (const auto &[value, size] : fields)
+    for (int i = 0; i < size; ++i)
+      bytes.push_back(static_cast<char>(value >> 8 * i & 0xFF));
+  std::string line(row, '\0');
+  for (int x = 0; x < width; ++x)
+    line.replace(3 * x, 3, "\x28\x1e\x14"); // blue, green, red
+  for (int y = 0; y < height; ++y)
+    bytes += line;
   std::ofstream out(path, std::ios::binary);
   out << bytes;
   return static_cast<bool>(out);
@@ -67,8 +49,7 @@ void BuildWalkedGrid(CalibrationGrid *grid, std::vector<GridNode> &storage) {
   GridNode *tail = &grid->head;
   for (GridNode &n : storage) {
     n.next = nullptr;
-    tail->next = &n;
-    tail = &n;
+    tail = tail->next = &n;
   }
 }
 
@@ -88,11 +69,10 @@ std::vector<GridNode> ReadGridNodes(const std::string &path) {
   if (file == nullptr)
     return nodes;
   char line[kGridLineLimit + 1];
-  while (std::fgets(line, sizeof line, file) != nullptr) {
-    int32_t a = 0, b = 0, x = 0, y = 0;
+  int32_t a = 0, b = 0, x = 0, y = 0;
+  while (std::fgets(line, sizeof line, file) != nullptr)
     if (ParseGridLine(line, &a, &b, &x, &y))
       nodes.push_back(GridNode{a, b, static_cast<double>(x), static_cast<double>(y), nullptr});
-  }
   std::fclose(file);
   return nodes;
 }
