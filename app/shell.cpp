@@ -19,6 +19,7 @@
 #include "mfd/button_actions.h"
 #include "mfd/page_state.h"
 #include "mfd/page_table.h"
+#include "status/event_codes.h"
 #include "status/event_log.h"
 #include "status/failure_status.h"
 #include "tactical/squad_drawing.h"
@@ -218,9 +219,9 @@ void OnLinkTimer() {
   ListenerContext &context = g_shell.listener;
   context.link_age += 1000;
   if (context.link_age >= kLinkSilentMs)
-    PostEventOnce(kVektaDisconnectedCode, L"VEKTA DISCONNECTED");
+    PostEventOnce(kCodeVektaDisconnected, L"VEKTA DISCONNECTED");
   if (g_map_view.current_map < 0)
-    PostEventOnce(kMapNotLoadedCode, L"NO MAP LOADED");
+    PostEventOnce(kCodeNoMapLoaded, L"NO MAP LOADED");
   const int count = CountEvents();
   if (count > 0) {
     // Only the message block, so that the blinking does not redraw the whole display.

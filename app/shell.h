@@ -25,8 +25,6 @@ constexpr int kRepaintTimerMs = 1000;
 constexpr int kLinkTimer = 103; // ages the event messages and the link
 constexpr int kLinkTimerMs = 1000;
 
-constexpr uint32_t kVektaDisconnectedCode = 0x80010001;
-
 // What the core asks of the front end's window. Either may be left null (tests, start-up).
 struct ShellHost {
   void (*invalidate_all)(bool erase) = nullptr;

@@ -16,19 +16,13 @@
 #include "map/projection.h"
 #include "map/routes.h"
 #include "mfd/page_state.h"
+#include "status/event_codes.h"
 #include "status/event_log.h"
 #include "status/failure_status.h"
 #include "tactical/squad_group.h"
 #include "tactical/tag_database.h"
 
 namespace {
-constexpr uint32_t kCodeDisconnected = 0x80010001;
-constexpr uint32_t kCodeOutOfMap = 0x40020002;
-constexpr uint32_t kCodeIncomingRoute = 0x04040001;
-constexpr uint32_t kCodeRouteOutOfMap = 0x20040002;
-constexpr uint32_t kCodeRouteToOutOfMap = 0x20040003;
-constexpr uint32_t kCodeTagOutOfMap = 0x20030002;
-constexpr uint32_t kCodeOtherSquadTag = 0x02030002;
 
 bool IsPosition(double latitude, double longitude) { return std::isfinite(latitude) && std::isfinite(longitude); }
 
@@ -74,7 +68,7 @@ double KeptAltitude(double metres, int32_t unit_km) {
 void OnMonitor(ListenerWork *work) {
   ListenerContext *context = work->context;
   context->link_age = 0;
-  RemoveEvents(kCodeDisconnected);
+  RemoveEvents(kCodeVektaDisconnected);
   MapView &view = *context->map_view;
   double altitude = 0.0;
   std::sscanf(work->text, kMonitorFormat, &view.latitude, &view.longitude, &view.heading, &altitude);

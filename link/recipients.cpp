@@ -10,12 +10,12 @@
 #include "link/protocol.h"
 #include "platform/files.h"
 #include "platform/udp.h"
+#include "status/event_codes.h"
 #include "status/event_log.h"
 #include "tactical/squad_group.h"
 #include "tactical/tag_database.h"
 
 namespace {
-constexpr uint32_t kCodeTagSent = 0x02030010;
 constexpr int32_t kTagSentLifetime = 3;
 constexpr size_t kTagPeerMinLength = 10;
 

@@ -6,6 +6,7 @@
 #include "app/wide_text.h"
 #include "map/catalogue.h"
 #include "platform/bitmap.h"
+#include "status/event_codes.h"
 #include "status/event_log.h"
 
 MapView g_map_view;
@@ -98,8 +99,8 @@ bool CommitMapLoad(MapLoad &load) {
   SwapCalibrationGrids(&g_calibration_grid, &load.grid);
   if (!load.grid_read)
     return false;
-  RemoveEvents(kMapNotLoadedCode);
-  PostEvent(kMapLoadedCode, L"MAP LOADED", load.index == 2 ? 12 : 6);
+  RemoveEvents(kCodeNoMapLoaded);
+  PostEvent(kCodeMapLoaded, L"MAP LOADED", load.index == 2 ? 12 : 6);
   return true;
 }
 

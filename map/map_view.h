@@ -74,9 +74,6 @@ inline int MapWindowHeight(const MapView &view) { return view.base.height; }
 // the lock, so nothing can still be drawing it when ReleaseMapLoad frees it. Nothing may keep the bitmap
 // pointer beyond the lock.
 
-constexpr uint32_t kMapLoadedCode = 0x0202A000;
-constexpr uint32_t kMapNotLoadedCode = 0x80020001; // "NO MAP LOADED", posted by the one-second timer
-
 struct MapLoad {
   int32_t index = -1;
   Bitmap *bitmap = nullptr; // the decoded map, null when it could not be loaded

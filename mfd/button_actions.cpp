@@ -10,6 +10,7 @@
 #include "mfd/bezel_input.h"
 #include "mfd/page_state.h"
 #include "mfd/page_table.h"
+#include "status/event_codes.h"
 #include "status/event_log.h"
 #include "tactical/squad_group.h"
 #include "tactical/tag_database.h"
@@ -210,7 +211,7 @@ bool DatabasesAction(int32_t button) {
     PlayClickSound();
     ClearTags(g_tag_database);
     g_tag_database.counter = 0;
-    PostResetDone(0x0203F000, L"!!! TG DB RESET DONE !!!");
+    PostResetDone(kCodeTagsCleared, L"!!! TG DB RESET DONE !!!");
     return true;
   case 17:
     PlayClickSound();
@@ -219,7 +220,7 @@ bool DatabasesAction(int32_t button) {
   case 19:
     PlayClickSound();
     ClearEvents();
-    PostResetDone(0x4004F000, L"!!! EM DB RESET DONE !!!");
+    PostResetDone(kCodeResetMessages, L"!!! EM DB RESET DONE !!!");
     return false;
   case 20:
     PlayClickSound();
@@ -228,9 +229,9 @@ bool DatabasesAction(int32_t button) {
     ClearTags(g_tag_database);
     ClearSquadGroup(g_squad_group);
     ClearEvents();
-    PostResetDone(0x4004F000, L"!!! RT  DB RESET DONE !!!");
-    PostResetDone(0x4003F000, L"!!! TG DB RESET DONE !!!");
-    PostResetDone(0x4005F000, L"!!! AC DB RESET DONE !!!");
+    PostResetDone(kCodeResetMessages, L"!!! RT  DB RESET DONE !!!");
+    PostResetDone(kCodeResetTags, L"!!! TG DB RESET DONE !!!");
+    PostResetDone(kCodeResetSquad, L"!!! AC DB RESET DONE !!!");
     return true;
   default:
     return false;

@@ -5,13 +5,13 @@
 #include "app/wide_text.h"
 #include "link/recipients.h"
 #include "map/projection.h"
+#include "status/event_codes.h"
 #include "status/event_log.h"
 #include "tactical/squad_group.h"
 
 TagDatabase g_tag_database;
 
 namespace {
-constexpr uint32_t kCodeCannotSend = 0x80030010;
 constexpr int32_t kCannotSendLifetime = 20;
 
 TagRecord *LastTag(TagDatabase &tags) {

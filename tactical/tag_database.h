@@ -8,9 +8,8 @@ struct CalibrationGrid;
 struct Outbox;
 struct SquadGroup;
 
-constexpr int kTagNameCapacity = 16;              // wide characters, terminator included
-constexpr int32_t kAgmShown = 1000;               // the AGM state while the mark is shown
-constexpr uint32_t kCodeIncomingTag = 0x08031000; // + the tag's number
+constexpr int kTagNameCapacity = 16; // wide characters, terminator included
+constexpr int32_t kAgmShown = 1000;  // the AGM state while the mark is shown
 
 // Three one-byte fields as the TAG datagram carries them; a received tag may hold any byte value.
 struct TagSymbol {

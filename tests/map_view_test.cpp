@@ -10,6 +10,7 @@
 #include "map/catalogue.h"
 #include "map/map_view.h"
 #include "map/projection.h"
+#include "status/event_codes.h"
 #include "status/event_log.h"
 #include "support/map_support.h"
 #include "support/test_env.h"
@@ -48,7 +49,7 @@ protected:
   }
   static int32_t MapLoadedLifetime() {
     for (const EventMessage *m = g_event_log.root.next; m != nullptr; m = m->next)
-      if (m->code == kMapLoadedCode)
+      if (m->code == kCodeMapLoaded)
         return m->lifetime;
     return 0; // no message
   }
@@ -62,7 +63,7 @@ TEST_F(MapLoadTest, EachEntryPutsItsStartPointAtTheTopLeftCornerAndAnnouncesIt) 
   } cases[] = {{212, 212, 50, 6}, {3792, 212, 100, 6}, {3788, 2346, 50, 12}};
   for (int i = 0; i < kMapCatalogueSize; ++i) {
     ClearEvents();
-    PostEventOnce(kMapNotLoadedCode, L"NO MAP LOADED");
+    PostEventOnce(kCodeNoMapLoaded, L"NO MAP LOADED");
     ASSERT_TRUE(LoadMapSequence(i)) << i;
     EXPECT_EQ(g_map_view.centre_x, cases[i].x) << i;
     EXPECT_EQ(g_map_view.centre_y, cases[i].y) << i;
@@ -70,7 +71,7 @@ TEST_F(MapLoadTest, EachEntryPutsItsStartPointAtTheTopLeftCornerAndAnnouncesIt) 
     EXPECT_STREQ(g_map_view.current_map_name, MapCatalogue()[i].display_name);
     EXPECT_EQ(ProjectedX(), cases[i].projected_x) << "the grid of the entry just loaded";
     EXPECT_EQ(MapLoadedLifetime(), cases[i].lifetime) << i;
-    EXPECT_FALSE(HasEvent(kMapNotLoadedCode));
+    EXPECT_FALSE(HasEvent(kCodeNoMapLoaded));
   }
   g_map_view.zoom = 0.5; // the load keeps the zoom and places the start point for it
   ASSERT_TRUE(LoadMap(1));

@@ -12,6 +12,7 @@
 #include "mfd/bezel_input.h"
 #include "mfd/page_state.h"
 #include "mfd/page_table.h"
+#include "status/event_codes.h"
 #include "support/map_support.h"
 #include "support/shell_fixture.h"
 #include "support/test_env.h"
@@ -23,7 +24,7 @@ namespace {
 
 constexpr int kVkF1 = 0x70, kVkUp = 0x26, kVkDown = 0x28, kVkRight = 0x27, kVkLeft = 0x25;
 constexpr int kVkPageUp = 0x21, kVkPageDown = 0x22;
-constexpr uint32_t kMapLoadedCode = 0x0202A000;
+constexpr uint32_t kCodeMapLoaded = 0x0202A000;
 
 uint32_t Mask(int button) { return uint32_t{1} << (button - 1); }
 
@@ -102,7 +103,7 @@ TEST_F(ShellTest, RouteTogglesButRepaintsOnlyOnTheTaggingPageAndOptnsStoresTheOp
 
   EXPECT_TRUE(Press('O'));
   EXPECT_EQ(Stored(L"MenuOption#00"), L"00000000"); // from 3, the default, round to 0
-  EXPECT_TRUE(Press(kVkF1 + 5)); // F6, the same button
+  EXPECT_TRUE(Press(kVkF1 + 5));                    // F6, the same button
   EXPECT_EQ(Stored(L"MenuOption#00"), L"00000001");
   EXPECT_EQ(g_page_state.option_values[kPageTagging], 15u) << "only the current page's option";
 
@@ -245,7 +246,7 @@ TEST_F(ShellTest, SquadButtonsJoinAndStepTheIdentity) {
 
 TEST_F(ShellTest, DatabaseButtonsResetAndReportEachDatabase) {
   g_page_state.current_page = kPageDatabases;
-  PostEvent(kVektaDisconnectedCode, L"VEKTA DISCONNECTED", -1);
+  PostEvent(kCodeVektaDisconnected, L"VEKTA DISCONNECTED", -1);
   EXPECT_FALSE(Press('7')); // CLEAR MSGS leaves only its own message
   ASSERT_EQ(CountEvents(), 1);
   EXPECT_STREQ(g_event_log.root.next->text, L"!!! EM DB RESET DONE !!!");
@@ -283,25 +284,25 @@ TEST_F(ShellTest, MapLoadButtonsAnnounceOnlyACompleteLoad) {
   WriteSetting(L"CAUCASUS_MOUNTAINS map", L"/nonexistent/map.bmp");
   EXPECT_FALSE(Press('2'));
   EXPECT_EQ(g_map_view.current_map, -1);
-  EXPECT_TRUE(HasEvent(kMapNotLoadedCode));
+  EXPECT_TRUE(HasEvent(kCodeNoMapLoaded));
   EXPECT_EQ(clicks, 1);
   WriteSetting(L"CAUCASUS_MOUNTAINS map", map.c_str()); // the bitmap loads, the grid does not: no "MAP LOADED"
   EXPECT_FALSE(Press('2'));
   EXPECT_EQ(g_map_view.current_map, 1);
-  EXPECT_FALSE(HasEvent(kMapLoadedCode));
+  EXPECT_FALSE(HasEvent(kCodeMapLoaded));
 
   WriteSetting(L"GEORGIA map", map.c_str());
   WriteSetting(L"GEORGIA grid", grid_path.c_str());
   EXPECT_TRUE(Press('3'));
   EXPECT_EQ(g_map_view.current_map, 2);
-  EXPECT_FALSE(HasEvent(kMapNotLoadedCode));
-  EXPECT_EQ(FirstEventWithCode(kMapLoadedCode)->lifetime, 12) << "the third map's message lasts longer";
+  EXPECT_FALSE(HasEvent(kCodeNoMapLoaded));
+  EXPECT_EQ(FirstEventWithCode(kCodeMapLoaded)->lifetime, 12) << "the third map's message lasts longer";
   ClearEvents();
   WriteSetting(L"KRASNODAR_KRAI MAP", map.c_str());
   WriteSetting(L"KRASNODAR_KRAI GRID", grid_path.c_str());
   EXPECT_TRUE(Press('1'));
   EXPECT_EQ(g_map_view.current_map, 0);
-  EXPECT_EQ(FirstEventWithCode(kMapLoadedCode)->lifetime, 6);
+  EXPECT_EQ(FirstEventWithCode(kCodeMapLoaded)->lifetime, 6);
 }
 
 } // namespace

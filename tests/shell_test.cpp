@@ -5,6 +5,7 @@
 #include "map/map_view.h"
 #include "mfd/page_state.h"
 #include "mfd/page_table.h"
+#include "status/event_codes.h"
 #include "support/map_support.h"
 #include "support/recording_canvas.h"
 #include "support/shell_fixture.h"
@@ -17,8 +18,8 @@ constexpr int kVkF1 = 0x70;
 TEST_F(ShellTest, KeysNameTheButtonsBesideThemAndOtherKeysNothing) {
   const struct {
     int key, button;
-  } keys[] = {{kVkF1, 1},  {kVkF1 + 4, 5}, {kVkF1 + 5, 15}, {kVkF1 + 9, 11}, {'1', 6},   {'5', 10},
-              {'6', 20},   {'7', 19},      {'9', 17},       {'0', 16},       {'M', 13},  {0x22, 24}};
+  } keys[] = {{kVkF1, 1}, {kVkF1 + 4, 5}, {kVkF1 + 5, 15}, {kVkF1 + 9, 11}, {'1', 6},  {'5', 10},
+              {'6', 20},  {'7', 19},      {'9', 17},       {'0', 16},       {'M', 13}, {0x22, 24}};
   for (const auto &k : keys) {
     g_shell.pending_press = 0;
     EXPECT_TRUE(KeyToButton(k.key)) << k.key;
@@ -38,11 +39,11 @@ TEST_F(ShellTest, ClicksHitOnlyStrictlyInsideALabelAndTheLowerNumberWins) {
   const struct {
     int x, y, button;
   } clicks_at[] = {
-      {31, 10, 0},   {50, 5, 0},    {50, 18, 0}, {389, 10, 0}, // the edges of button 1 (31..109 x 5..18) and of 5
-      {32, 6, 1},    {108, 17, 1},                             // just inside
-      {105, 10, 1},  {110, 10, 2},                             // 1 and 2 overlap: 6F = 78 is wider than W/6 = 70
-      {50, 300, 0},  {212, 212, 0}, {0, 0, 0},                 // between 16 and 17, mid-display, the unplaced ones
-      {300, 382, 23}, {300, 383, 24},                          // 23 (360..383) and 24 (381..400) overlap
+      {31, 10, 0},    {50, 5, 0},     {50, 18, 0}, {389, 10, 0}, // the edges of button 1 (31..109 x 5..18) and of 5
+      {32, 6, 1},     {108, 17, 1},                              // just inside
+      {105, 10, 1},   {110, 10, 2},                              // 1 and 2 overlap: 6F = 78 is wider than W/6 = 70
+      {50, 300, 0},   {212, 212, 0},  {0, 0, 0},                 // between 16 and 17, mid-display, the unplaced ones
+      {300, 382, 23}, {300, 383, 24},                            // 23 (360..383) and 24 (381..400) overlap
   };
   for (const auto &c : clicks_at) {
     g_shell.pending_press = 9;
@@ -59,33 +60,33 @@ TEST_F(ShellTest, ClicksHitOnlyStrictlyInsideALabelAndTheLowerNumberWins) {
 TEST_F(ShellTest, VektaDisconnectedComesAtTheFifthSecondOnlyOnce) {
   for (int tick = 1; tick <= 4; ++tick) {
     Tick(kLinkTimer);
-    EXPECT_FALSE(HasEvent(kVektaDisconnectedCode)) << tick;
+    EXPECT_FALSE(HasEvent(kCodeVektaDisconnected)) << tick;
   }
   for (int tick = 5; tick <= 9; ++tick) {
     Tick(kLinkTimer);
-    EXPECT_EQ(CountEventsWithCode(kVektaDisconnectedCode), 1) << tick;
+    EXPECT_EQ(CountEventsWithCode(kCodeVektaDisconnected), 1) << tick;
   }
-  EXPECT_EQ(FirstEventWithCode(kVektaDisconnectedCode)->lifetime, -1);
+  EXPECT_EQ(FirstEventWithCode(kCodeVektaDisconnected)->lifetime, -1);
   EXPECT_EQ(g_shell.listener.link_age, 9000) << "keeps growing while the link is silent";
-  RemoveEvents(kVektaDisconnectedCode); // as a MONITOR does
+  RemoveEvents(kCodeVektaDisconnected); // as a MONITOR does
   g_shell.listener.link_age = 0;
   for (int tick = 1; tick <= 4; ++tick)
     Tick(kLinkTimer);
-  EXPECT_FALSE(HasEvent(kVektaDisconnectedCode));
+  EXPECT_FALSE(HasEvent(kCodeVektaDisconnected));
 }
 
 TEST_F(ShellTest, NoMapLoadedIsPresentOnceEverySecondWithoutAMap) {
   for (int tick = 1; tick <= 3; ++tick) {
     Tick(kLinkTimer);
-    EXPECT_EQ(CountEventsWithCode(kMapNotLoadedCode), 1) << tick;
+    EXPECT_EQ(CountEventsWithCode(kCodeNoMapLoaded), 1) << tick;
   }
-  RemoveEvents(kMapNotLoadedCode);
+  RemoveEvents(kCodeNoMapLoaded);
   Tick(kLinkTimer);
-  EXPECT_EQ(CountEventsWithCode(kMapNotLoadedCode), 1);
+  EXPECT_EQ(CountEventsWithCode(kCodeNoMapLoaded), 1);
   g_map_view.current_map = 2;
-  RemoveEvents(kMapNotLoadedCode);
+  RemoveEvents(kCodeNoMapLoaded);
   Tick(kLinkTimer);
-  EXPECT_FALSE(HasEvent(kMapNotLoadedCode));
+  EXPECT_FALSE(HasEvent(kCodeNoMapLoaded));
   g_map_view.current_map = -1;
 }
 
@@ -135,7 +136,7 @@ TEST_F(ShellTest, APaintDrawsTheBodyThenTheFrameThenTheMessages) {
     EXPECT_EQ(g_map_view.map_shown, 1) << page;
   }
   g_page_state.current_page = kPageFailures;
-  PostEvent(kVektaDisconnectedCode, L"VEKTA DISCONNECTED", -1);
+  PostEvent(kCodeVektaDisconnected, L"VEKTA DISCONNECTED", -1);
   g_event_log.blink = 1; // a visible phase of the blinking
   recorder.records.clear();
   PaintDisplay(recorder.canvas);

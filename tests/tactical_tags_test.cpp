@@ -6,6 +6,7 @@
 #include "app/settings.h"
 #include "link/outbox.h"
 #include "map/calibration_grid.h"
+#include "status/event_codes.h"
 #include "status/event_log.h"
 #include "support/shell_fixture.h"
 #include "support/test_env.h"
