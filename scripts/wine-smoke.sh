@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # wine-smoke.sh: the Windows program under Wine, end to end: settings in Wine's registry, the GEORGIA sample theatre
-# loaded with key presses (xdotool), the native kestrel-feed flying to it over 127.0.0.1, and screenshots of the
-# virtual screen (ImageMagick's import) checked for the map, the ownship, the route and the map moving.
+# loaded with key presses (xdotool), the native kestrel-feed flying to it over 127.0.0.1 with two squad peers, and
+# screenshots of the virtual screen (ImageMagick's import) checked for the map, the ownship, the route, the map moving,
+# the bullseye after SET BULLS, a tag after TAG CENTER, the squad mates after JOIN SQUAD and the DATABASES counts.
 #
-# Called by run-wine-tests.sh with WINEPREFIX and DISPLAY set (a fresh prefix and a private Xvfb); about 30 seconds.
+# Called by run-wine-tests.sh with WINEPREFIX and DISPLAY set (a fresh prefix and a private Xvfb); about 50 seconds.
 # Needs build/win32/kestrel.exe; builds the native kestrel-feed when it is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -65,27 +66,72 @@ press() {
     sleep 0.5
   done
 }
+# After the last key of a step: time for the page to be drawn anew before its screenshots.
+settle() { sleep 1; }
 # Pixels of one colour in a region (default: the whole window).
 count() {
   local image=$1 colour=$2 region=${3:-425x425+0+0}
   convert "$work/$image.png" -crop "$region" +repage -fill black +opaque "$colour" -fill white -opaque "$colour" \
     -format '%[fx:round(mean*w*h)]' info:
 }
+# Three shots of one page, about 0.7 s apart: the event messages blink, shown one second and hidden the next, so at
+# least one of three shots spread over more than a second but less than two is free of them.
+shots() {
+  local n
+  for n in 1 2 3; do
+    shot "$1-$n"
+    [ "$n" = 3 ] || sleep 0.5
+  done
+}
+# Of the three shots of a page, the one with the fewest pixels in the messages' colours (which are also those of the
+# ownship, the bullseye and the squad mates).
+quiet() {
+  local best= least= n total c
+  for n in 1 2 3; do
+    total=0
+    for c in '#FF0000' '#FF8000' '#FFFF00' '#FFFFFF' '#0080FF'; do
+      total=$((total + $(count "$1-$n" "$c")))
+    done
+    if [ -z "$least" ] || [ "$total" -lt "$least" ]; then
+      least=$total best=$1-$n
+    fi
+  done
+  echo "$best"
+}
 
 shot start
-press m m m m 3 # MODE to DATABASES, LOAD GEORGIA
+press m m m m # MODE to DATABASES
+settle
+shots db0 # its counts before the load and before any flight
+press 3 # LOAD GEORGIA
 sleep 2
 press m # back to MONITORING
-"$feed" fly --theatre georgia --knots 1000 --port "$port" --seconds 60 >"$work/feed.log" 2>&1 &
+# Two squad peers fly along, so SQUAD and TAG datagrams arrive besides the ownship's own.
+"$feed" fly --theatre georgia --peers 2 --knots 1000 --port "$port" --seconds 90 >"$work/feed.log" 2>&1 &
 feed_pid=$!
 sleep 4
 shot flying1
 sleep 1
 shot flying2
-sleep 3
-shot flying3
-sleep 1
-shot flying4
+sleep 2
+shots flying3 # not yet joined: no squad mates, no bullseye
+press 8 # SET BULLS
+settle
+shots bulls
+press m # TAGGING
+settle
+shot tag0
+press 0 # TAG CENTER
+settle
+shots tag1
+press m m 0 # FAILURES, SQUAD GROUP, JOIN SQUAD
+settle
+press m # DATABASES
+settle
+shots db1
+press m # MONITORING
+settle
+shots squad
 
 failures=0
 check() { # check DESCRIPTION VALUE OP LIMIT
@@ -111,10 +157,56 @@ route=$(larger "$(count flying1 '#8000FF')" "$(count flying2 '#8000FF')")
 cue=$(larger "$(count flying1 '#FF0080')" "$(count flying2 '#FF0080')")
 check "route line: its colour's pixels" "$route" -gt 30
 check "steering cue: its colour's pixels" "$cue" -gt 30
-# Four seconds later the map under the ownship has moved: compare a band below it, clear of labels and messages.
-moved=$(compare -metric AE -crop 240x110+90+280 "$work/flying1.png" "$work/flying3.png" null: 2>&1 || true)
+# Three seconds later the map under the ownship has moved: compare a band below it, clear of labels and messages.
+moved=$(compare -metric AE -crop 240x110+90+280 "$work/flying1.png" "$work/flying3-1.png" null: 2>&1 || true)
 moved=${moved%%.*}
 check "map moved under the ownship: changed pixels below it" "${moved:-0}" -gt 300
+
+# SET BULLS draws the bullseye's range rings, in white, around the ownship.
+before=$(quiet flying3) after=$(quiet bulls)
+white_before=$(count "$before" '#FFFFFF')
+check "no bullseye before SET BULLS: white pixels" "$white_before" -lt 100
+check "bullseye rings after SET BULLS: white pixels" "$(count "$after" '#FFFFFF')" -gt $((white_before + 400))
+# TAG CENTER puts a tag under the view's centre; its symbol is filled with the unknown affiliation's pale yellow.
+tag_before=$(count tag0 '#F5F184' 28x28+198+198)
+check "no tag in the middle before TAG CENTER: its fill's pixels" "$tag_before" -lt 10
+check "tag in the middle after TAG CENTER: its fill's pixels" "$(count "$(quiet tag1)" '#F5F184' 28x28+198+198)" \
+  -gt $((tag_before + 40))
+# The peers' SQUAD datagrams arrive all along; their aircraft are drawn, in blue, once the display joins the squad.
+check "no squad mates before JOIN SQUAD: their blue's pixels" "$(count "$before" '#0080FF')" -lt 5
+check "squad mates after JOIN SQUAD: their blue's pixels" "$(count "$(quiet squad)" '#0080FF')" -gt 40
+
+# The DATABASES page, before the load and the flight, then after them: its centred lines of text (the current map,
+# the version and the counts of routes, tags, messages, aircraft and hosts) are found by their colour, and each is
+# compared between the two visits.
+text_lines() { # text_lines IMAGE: "top bottom" of each line of the page's text, rows less than 5 apart joined
+  convert "$work/$1.png" -crop 305x425+60+0 +repage -fill black +opaque '#66CC66' -fill white -opaque '#66CC66' \
+    -scale 1x425! -depth 8 txt:- |
+    awk 'NR > 1 && $3 != "#000000" { split($1, at, "[,:]"); print at[2] }' |
+    awk 'NR == 1 { top = $1 } NR > 1 && $1 > last + 4 { print top, last; top = $1 } { last = $1 }
+         END { if (NR) print top, last }'
+}
+db_before=$(quiet db0) db_after=$(quiet db1)
+mapfile -t lines_before < <(text_lines "$db_before")
+mapfile -t lines_after < <(text_lines "$db_after")
+check "DATABASES text lines before the load" "${#lines_before[@]}" -eq 7
+if [ "${#lines_before[@]}" -eq 7 ] && [ "${lines_before[*]}" = "${lines_after[*]}" ]; then
+  changed() { # changed LINE: pixels that differ in that line between the two visits
+    local top=${lines_before[$1]% *} bottom=${lines_before[$1]#* } n
+    n=$(compare -metric AE -crop "305x$((bottom - top + 1))+60+$top" "$work/$db_before.png" "$work/$db_after.png" \
+      null: 2>&1 || true)
+    echo "${n%%.*}"
+  }
+  check "DATABASES current map changed (none, then GEORGIA): changed pixels" "$(changed 0)" -gt 15
+  check "DATABASES version line unchanged: changed pixels" "$(changed 1)" -lt 10
+  check "DATABASES route count changed (0, then the route's points): changed pixels" "$(changed 2)" -gt 15
+  check "DATABASES tag count changed (0, then the peers' and the own tags): changed pixels" "$(changed 3)" -gt 15
+  check "DATABASES aircraft count changed (0, then the two peers): changed pixels" "$(changed 5)" -gt 15
+  check "DATABASES host count unchanged (no recipients): changed pixels" "$(changed 6)" -lt 10
+else
+  echo "wine-smoke: FAIL DATABASES text lines moved between the visits (${lines_before[*]} / ${lines_after[*]})"
+  failures=$((failures + 1))
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "wine-smoke: $failures check(s) failed; screenshots and logs in $work" >&2
