@@ -50,5 +50,6 @@ wineboot -i >/dev/null 2>&1
 wineserver -w
 
 ctest --test-dir "$build_dir" --output-on-failure "$@"
-# The program itself on the same prefix and display: map, ownship and route with the native feed flying to it.
+# The program itself on the same prefix and display, the native feed flying to it: map, ownship, route, bullseye,
+# tag, squad mates and the databases counts in its screenshots.
 scripts/wine-smoke.sh
