@@ -3,23 +3,12 @@
 
 #include <vector>
 
+#include "bench_window.h"
 #include "platform/bitmap.h"
 #include "platform/portable/bitmap_data.h"
 #include "platform/portable/cairo_canvas.h"
 
 namespace {
-
-constexpr int kWindow = 425;
-
-struct Window {
-  cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWindow, kWindow);
-  cairo_t *cr = cairo_create(surface);
-  Canvas canvas = MakeCairoCanvas(cr, kWindow, kWindow);
-  ~Window() {
-    cairo_destroy(cr);
-    cairo_surface_destroy(surface);
-  }
-};
 
 Bitmap *MapBitmap(int size) {
   std::vector<unsigned char> rgb(static_cast<size_t>(size) * size * 3);
@@ -31,10 +20,10 @@ Bitmap *MapBitmap(int size) {
 // The whole window from the map at a zoom: source side = window × zoom (2404 at the widest zoom, 5.657).
 void BM_StretchMap(benchmark::State &state) {
   Bitmap *map = MapBitmap(3000);
-  Window window;
+  BenchWindow window;
   const int side = static_cast<int>(state.range(0));
   for (auto _ : state) {
-    CanvasStretchBitmap(window.canvas, map, {200, 200, 200 + side, 200 + side}, {0, 0, kWindow, kWindow});
+    CanvasStretchBitmap(window.canvas, map, {200, 200, 200 + side, 200 + side}, {0, 0, kBenchWindow, kBenchWindow});
     cairo_surface_flush(window.surface);
   }
   FreeBitmap(map);
@@ -43,7 +32,7 @@ BENCHMARK(BM_StretchMap)->Arg(53)->Arg(425)->Arg(2404)->Unit(benchmark::kMicrose
 
 // Sixty labels as a frame draws them: the 28 bezel labels on opaque plates and a page of failure rows.
 void BM_FrameTexts(benchmark::State &state) {
-  Window window;
+  BenchWindow window;
   Canvas &c = window.canvas;
   CanvasSetTextColour(c, Rgb(0, 255, 0));
   CanvasSetBackColour(c, Rgb(0, 64, 0));

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "bench_window.h"
 #include "map/calibration_grid.h"
 #include "map/map_drawing.h"
 #include "map/map_view.h"
@@ -19,7 +20,6 @@
 
 namespace {
 
-constexpr int kWindow = 425;
 constexpr int kMapWidth = 6000, kMapHeight = 4000;
 
 // A theatre: 6000 x 4000 pixels, a grid of 200 pixels a half degree from 40 N 36 E, a twenty-point route
@@ -31,16 +31,16 @@ struct Theatre {
     for (size_t i = 0; i < rgb.size(); ++i)
       rgb[i] = static_cast<unsigned char>(i * 13 / 7);
     map = CreateBitmapFromRgb(rgb.data(), kMapWidth, kMapHeight);
-    InitMapView(nullptr, 0, kWindow, kWindow);
+    InitMapView(nullptr, 0, kBenchWindow, kBenchWindow);
     g_map_view.bitmap = map;
     g_map_view.current_map = 0;
     g_map_view.map_shown = 1;
     for (int row = 0; row <= 19; ++row)
       for (int column = 0; column <= 29; ++column)
         AppendGridNode(&g_calibration_grid, 400 + 5 * row, 360 + 5 * column, 100.0 + 200 * column, 3900.0 - 200 * row);
-    InitSquadGroup(g_squad_group, kWindow);
-    InitTagDatabase(g_tag_database, kWindow, g_squad_group);
-    InitRouteDatabase(kWindow);
+    InitSquadGroup(g_squad_group, kBenchWindow);
+    InitTagDatabase(g_tag_database, kBenchWindow, g_squad_group);
+    InitRouteDatabase(kBenchWindow);
     for (int i = 1; i <= 20; ++i) {
       const double latitude = 43.0 + 0.05 * i, longitude = 41.0 + 0.07 * i;
       int32_t x = 0, y = 0;
@@ -61,16 +61,6 @@ struct Theatre {
   }
 };
 
-struct Window {
-  cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWindow, kWindow);
-  cairo_t *cr = cairo_create(surface);
-  Canvas canvas = MakeCairoCanvas(cr, kWindow, kWindow);
-  ~Window() {
-    cairo_destroy(cr);
-    cairo_surface_destroy(surface);
-  }
-};
-
 // Zoom from the argument in thousandths: 125 (closest), 1000, 5657 (widest: a 2404-pixel source area).
 void SetZoom(int thousandths) {
   g_map_view.zoom = thousandths / 1000.0;
@@ -79,7 +69,7 @@ void SetZoom(int thousandths) {
 
 void BM_MonitoringPage(benchmark::State &state) {
   Theatre theatre;
-  Window window;
+  BenchWindow window;
   SetZoom(static_cast<int>(state.range(0)));
   PageState page;
   page.current_page = kPageMonitoring;
@@ -96,7 +86,7 @@ BENCHMARK(BM_MonitoringPage)->Arg(125)->Arg(1000)->Arg(5657)->Unit(benchmark::kM
 
 void BM_TaggingPage(benchmark::State &state) {
   Theatre theatre;
-  Window window;
+  BenchWindow window;
   SetZoom(static_cast<int>(state.range(0)));
   PageState page;
   page.current_page = kPageTagging;

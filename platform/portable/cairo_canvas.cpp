@@ -258,6 +258,17 @@ void Arc(void *impl, const CanvasState &state, Point centre, int r, double start
   cairo_restore(cr);
 }
 
+// With no outline GDI fills one pixel less in each direction: the shape of the bounds shrunk by one pixel
+// at the right and bottom, filled with the brush.
+void FillWithoutPen(cairo_t *cr, const CanvasState &state, Rect r, void (*add_path)(cairo_t *, Rect)) {
+  if (state.brush.hollow || r.right - r.left <= 1 || r.bottom - r.top <= 1)
+    return;
+  BeginSolid(cr, state.brush.colour);
+  add_path(cr, {r.left, r.top, r.right - 1, r.bottom - 1});
+  cairo_fill(cr);
+  cairo_restore(cr);
+}
+
 void Rectangle(void *impl, const CanvasState &state, Rect rect) {
   const Rect r = Normalised(rect);
   const int w = r.right - r.left, h = r.bottom - r.top;
@@ -265,13 +276,9 @@ void Rectangle(void *impl, const CanvasState &state, Rect rect) {
     return;
   cairo_t *cr = Context(impl);
   if (state.pen.none) {
-    // With no outline GDI fills one pixel less in each direction.
-    if (!state.brush.hollow && w > 1 && h > 1) {
-      BeginSolid(cr, state.brush.colour);
-      cairo_rectangle(cr, r.left, r.top, w - 1, h - 1);
-      cairo_fill(cr);
-      cairo_restore(cr);
-    }
+    FillWithoutPen(cr, state, r, [](cairo_t *c, Rect inner) {
+      cairo_rectangle(c, inner.left, inner.top, inner.right - inner.left, inner.bottom - inner.top);
+    });
     return;
   }
   if (!state.brush.hollow) {
@@ -312,12 +319,10 @@ void Ellipse(void *impl, const CanvasState &state, Rect bounds) {
     return;
   cairo_t *cr = Context(impl);
   if (state.pen.none) {
-    if (!state.brush.hollow && w > 1 && h > 1) {
-      BeginSolid(cr, state.brush.colour);
-      EllipsePath(cr, (r.left + r.right - 1) / 2.0, (r.top + r.bottom - 1) / 2.0, (w - 1) / 2.0, (h - 1) / 2.0);
-      cairo_fill(cr);
-      cairo_restore(cr);
-    }
+    FillWithoutPen(cr, state, r, [](cairo_t *c, Rect inner) {
+      EllipsePath(c, (inner.left + inner.right) / 2.0, (inner.top + inner.bottom) / 2.0,
+                  (inner.right - inner.left) / 2.0, (inner.bottom - inner.top) / 2.0);
+    });
     return;
   }
   // The outline's centre line runs half a pixel inside the bounds, so its outer pixels touch them.
