@@ -10,3 +10,8 @@
 // (OutputDebugString) and, when the process has one, to standard error on Windows. Safe from either thread; lines
 // are never interleaved.
 void WriteDiagnostic(const std::string &line);
+
+// Hands every line written from now on also to observer, after it went out (null: nobody). Tests wait for a line
+// this way, as a line from another thread may come at any moment; the observer runs on the writing thread, with
+// the writers held off, so it must not write a line itself.
+void ObserveDiagnostics(void (*observer)(const std::string &line));

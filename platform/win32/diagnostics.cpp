@@ -8,8 +8,12 @@
 #include <mutex>
 #include <string>
 
+namespace {
+std::mutex lock;
+void (*observer)(const std::string &line) = nullptr;
+} // namespace
+
 void WriteDiagnostic(const std::string &line) {
-  static std::mutex lock;
   const std::lock_guard<std::mutex> guard(lock);
   const std::string text = line + "\n";
   const int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
@@ -22,4 +26,11 @@ void WriteDiagnostic(const std::string &line) {
     std::fputs(text.c_str(), stderr);
     std::fflush(stderr);
   }
+  if (observer != nullptr)
+    observer(line);
+}
+
+void ObserveDiagnostics(void (*new_observer)(const std::string &line)) {
+  const std::lock_guard<std::mutex> guard(lock);
+  observer = new_observer;
 }
