@@ -1,4 +1,5 @@
-// settings.cpp: setting rules over the platform's store: defaults written back, clamps, number parsing.
+// settings.cpp: setting rules over the platform's store: defaults written back, clamps, number parsing, and a
+// diagnostic line for every stored value that cannot be used as it stands.
 #include "app/settings.h"
 
 #include <climits>
@@ -6,6 +7,8 @@
 #include <cwchar>
 #include <string>
 
+#include "app/wide_text.h"
+#include "platform/diagnostics.h"
 #include "platform/settings_store.h"
 
 static void CopyOut(const std::wstring &value, wchar_t text[kSettingTextCapacity]) {
@@ -23,20 +26,21 @@ bool ReadSetting(const wchar_t *name, wchar_t text[kSettingTextCapacity]) {
 
 void WriteSetting(const wchar_t *name, const wchar_t *text) { StoreWriteValue(name, text); }
 
+static StoreRead ReadOrDefault(const wchar_t *name, const wchar_t *fallback, std::wstring &text) {
+  const StoreRead result = StoreReadValue(name, text);
+  if (result == StoreRead::Unavailable) {
+    text.clear();
+  } else if (result == StoreRead::Missing) {
+    WriteSetting(name, fallback);
+    text = fallback;
+  }
+  return result;
+}
+
 void ReadSettingOrDefault(const wchar_t *name, const wchar_t *fallback, wchar_t text[kSettingTextCapacity]) {
   std::wstring value;
-  switch (StoreReadValue(name, value)) {
-  case StoreRead::Unavailable:
-    CopyOut(std::wstring(), text);
-    return;
-  case StoreRead::Missing:
-    WriteSetting(name, fallback);
-    CopyOut(fallback, text);
-    return;
-  case StoreRead::Read:
-    CopyOut(value, text);
-    return;
-  }
+  ReadOrDefault(name, fallback, value);
+  CopyOut(value, text);
 }
 
 int WideToInt(const wchar_t *text) {
@@ -56,10 +60,101 @@ int WideToInt(const wchar_t *text) {
   return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
+namespace {
+// Optional blanks, an optional sign, digits, optional blanks: the text WideToInt reads without leaving anything out.
+bool IsWholeNumber(const std::wstring &text) {
+  const auto blank = [](wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); };
+  size_t i = 0;
+  while (i < text.size() && blank(text[i]))
+    ++i;
+  if (i < text.size() && (text[i] == L'+' || text[i] == L'-'))
+    ++i;
+  const size_t digits = i;
+  while (i < text.size() && text[i] >= L'0' && text[i] <= L'9')
+    ++i;
+  if (i == digits)
+    return false;
+  while (i < text.size() && blank(text[i]))
+    ++i;
+  return i == text.size();
+}
+
+// The value in quotes, control characters escaped so that the line stays one line, cut when very long.
+std::string Quoted(const std::wstring &text) {
+  constexpr size_t kShown = 64;
+  std::string out = "\"";
+  for (const char c : Utf8FromWide(text.substr(0, kShown))) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20 || byte == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  out += text.size() > kShown ? "...\"" : "\"";
+  return out;
+}
+
+// A number read for a setting. Only text that came from the store can be wrong: a default written back is
+// always usable, and a store that cannot be opened gives no text at all (ReportSettingsStore says so once).
+struct NumberRead {
+  int value = 0;
+  std::wstring text;
+  bool stored = false;
+};
+
+NumberRead ReadNumber(const wchar_t *name, const wchar_t *fallback) {
+  NumberRead n;
+  n.stored = ReadOrDefault(name, fallback, n.text) == StoreRead::Read;
+  n.value = WideToInt(n.text.c_str());
+  return n;
+}
+
+void ReportUnlessWhole(const wchar_t *name, const NumberRead &n) {
+  if (n.stored && !IsWholeNumber(n.text))
+    ReportSetting(name, n.text, "not a whole number; using " + std::to_string(n.value));
+}
+
+// A number that must lie within low..high; outside it, replacement is used, and the line says what the value
+// should have been (expected) and what the program does instead.
+int ReadRangedSetting(const wchar_t *name, const wchar_t *fallback, int low, int high, int replacement,
+                      const std::string &expected, const char *also = "", bool *replaced = nullptr) {
+  const NumberRead n = ReadNumber(name, fallback);
+  if (replaced != nullptr)
+    *replaced = n.value < low || n.value > high;
+  if (n.value >= low && n.value <= high) {
+    ReportUnlessWhole(name, n);
+    return n.value;
+  }
+  if (n.stored)
+    ReportSetting(name, n.text,
+                  "not " + expected + " from " + std::to_string(low) + " to " + std::to_string(high) + "; using " +
+                      std::to_string(replacement) + also);
+  return replacement;
+}
+} // namespace
+
+void ReportSetting(const wchar_t *name, const std::wstring &text, const std::string &problem) {
+  WriteDiagnostic("settings: \"" + Utf8FromWide(name) + "\" is " + Quoted(text) + ", " + problem);
+}
+
+void ReportSettingsStore() {
+  WriteDiagnostic("settings: kept in " + Utf8FromWide(StoreLocation()));
+  std::wstring ignored;
+  if (StoreReadValue(L"Debug", ignored) == StoreRead::Unavailable)
+    WriteDiagnostic("settings: none can be read (the store is not made yet, or cannot be opened); numbers count as "
+                    "0 on this start");
+}
+
 int ReadIntSetting(const wchar_t *name, const wchar_t *fallback) {
-  wchar_t text[kSettingTextCapacity];
-  ReadSettingOrDefault(name, fallback, text);
-  return WideToInt(text);
+  const NumberRead n = ReadNumber(name, fallback);
+  ReportUnlessWhole(name, n);
+  return n.value;
 }
 
 StartupSettings ReadStartupSettings() {
@@ -67,6 +162,8 @@ StartupSettings ReadStartupSettings() {
   wchar_t text[kSettingTextCapacity];
   ReadSetting(L"Debug", text);
   s.debug = WideToInt(text);
+  if (text[0] != L'\0' && !IsWholeNumber(text))
+    ReportSetting(L"Debug", text, "not a whole number; using " + std::to_string(s.debug));
   s.mfd_id = ReadIntSetting(L"MFD_ID", L"0");
   s.stick_id = ReadIntSetting(L"Stick ID", L"0");
   s.stick_up = ReadIntSetting(L"Stick Up", L"11");
@@ -78,24 +175,28 @@ StartupSettings ReadStartupSettings() {
   s.offset_x = ReadIntSetting(L"OffsetX", L"100");
   s.offset_y = ReadIntSetting(L"OffsetY", L"100");
   s.unit_km = ReadIntSetting(L"Unit KM", L"0");
-  s.step_move = ReadIntSetting(L"Step Move", L"25");
-  if (s.step_move < 1 || s.step_move > 500)
-    s.step_move = 100; // deliberately not the default 25: an absurd step falls back to a coarse one
-  s.window_height = ReadIntSetting(L"Window Height", L"425");
-  s.window_width = ReadIntSetting(L"Window Width", L"425");
+  // Deliberately not the default 25: an absurd step falls back to a coarse one.
+  s.step_move = ReadRangedSetting(L"Step Move", L"25", 1, 500, 100, "a pan step");
+  const wchar_t *const sides[2] = {L"Window Height", L"Window Width"};
+  const NumberRead size[2] = {ReadNumber(sides[0], L"425"), ReadNumber(sides[1], L"425")};
+  s.window_height = size[0].value;
+  s.window_width = size[1].value;
   if (s.window_height <= 100 || s.window_width <= 100) {
     s.window_height = 425;
     s.window_width = 425;
+  }
+  for (int i = 0; i < 2; ++i) {
+    if (size[i].value > 100)
+      ReportUnlessWhole(sides[i], size[i]);
+    else if (size[i].stored)
+      ReportSetting(sides[i], size[i].text, "not a size above 100 pixels; using 425 x 425 for the window");
   }
   return s;
 }
 
 int ReadA10Mode() { return ReadIntSetting(L"A10 Mode", L"0"); }
 
-int ReadPilotNumber() {
-  const int pilot = ReadIntSetting(L"Pilot ID", L"1");
-  return pilot < 1 || pilot > 99 ? 1 : pilot;
-}
+int ReadPilotNumber() { return ReadRangedSetting(L"Pilot ID", L"1", 1, 99, 1, "a pilot number"); }
 
 void WritePilotNumber(int pilot) {
   wchar_t text[16];
@@ -104,11 +205,13 @@ void WritePilotNumber(int pilot) {
 }
 
 int ReadUdpPort() {
-  const int port = ReadIntSetting(L"UDP Port", L"10320");
-  if (port >= 1024 && port <= 65535)
-    return port;
-  WriteSetting(L"UDP Port", L"10320");
-  return kDefaultUdpPort;
+  bool replaced = false;
+  const int port = ReadRangedSetting(L"UDP Port", L"10320", 1024, 65535, kDefaultUdpPort, "a port",
+                                     " and writing it back", &replaced);
+  // Also when the store could not be opened: this write is what creates it.
+  if (replaced)
+    WriteSetting(L"UDP Port", L"10320");
+  return port;
 }
 
 static void PageOptionName(int page, wchar_t name[32]) { std::swprintf(name, 32, L"MenuOption#%02d", page); }

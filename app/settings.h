@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 constexpr size_t kSettingTextCapacity = 1024; // caller buffers, in wide characters
 
@@ -21,8 +22,17 @@ void ReadSettingOrDefault(const wchar_t *name, const wchar_t *fallback, wchar_t 
 // non-digit; no digits gives 0; values beyond the int range saturate.
 int WideToInt(const wchar_t *text);
 
-// ReadSettingOrDefault followed by WideToInt.
+// ReadSettingOrDefault followed by WideToInt. Stored text that is not a whole number is reported (below).
 int ReadIntSetting(const wchar_t *name, const wchar_t *fallback);
+
+// One diagnostic line about a stored value the program cannot use as it stands, for example
+//   settings: "UDP Port" is "1O720", not a port from 1024 to 65535; using 10320 and writing it back
+// where problem is the text after the value: what the value should have been and what is used instead.
+void ReportSetting(const wchar_t *name, const std::wstring &text, const std::string &problem);
+
+// The start-up lines about the store itself: where it is, and that nothing could be read when it cannot be
+// opened (every number is then 0 on this start, and only the clamps apply).
+void ReportSettingsStore();
 
 // The values read at start-up, in the order the shell reads them, with their clamps applied.
 struct StartupSettings {

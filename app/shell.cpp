@@ -138,7 +138,10 @@ void RequestRepaintRect(Rect rect, bool erase) {
     g_shell.host.invalidate_rect(rect, erase);
 }
 
-void ShellReadSettings() { g_shell.settings = ReadStartupSettings(); }
+void ShellReadSettings() {
+  ReportSettingsStore();
+  g_shell.settings = ReadStartupSettings();
+}
 
 void ShellInitModules(void *window) {
   const StartupSettings &s = g_shell.settings;

@@ -48,7 +48,8 @@ struct Shell {
 
 extern Shell g_shell;
 
-// Start-up, first part: the settings, with their clamps, in their fixed order. The window size the front end creates is
+// Start-up, first part: where the settings are kept (a diagnostic line), then the settings, with their clamps, in
+// their fixed order. The window size the front end creates is
 // g_shell.settings.window_width x window_height.
 void ShellReadSettings();
 // Start-up, second part, once the window exists and the timers run: "A10 Mode", every module in its fixed order, the

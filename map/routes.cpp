@@ -2,12 +2,38 @@
 #include "map/routes.h"
 
 #include <cwchar>
+#include <cwctype>
+#include <string>
 
 #include "app/settings.h"
 #include "map/calibration_grid.h"
 #include "map/projection.h"
 
 RouteDatabase g_route_database;
+
+// One to three fields of hexadecimal digits (an optional 0x before each), separated by commas, blanks around them.
+static bool AreHexColours(const std::wstring &text) {
+  size_t fields = 0, i = 0;
+  const auto skip_blanks = [&] {
+    while (i < text.size() && std::iswspace(text[i]))
+      ++i;
+  };
+  for (;;) {
+    skip_blanks();
+    if (text.compare(i, 2, L"0x") == 0 || text.compare(i, 2, L"0X") == 0)
+      i += 2;
+    const size_t digits = i;
+    while (i < text.size() && std::iswxdigit(text[i]))
+      ++i;
+    if (i == digits || ++fields > 3)
+      return false;
+    skip_blanks();
+    if (i == text.size())
+      return true;
+    if (text[i++] != L',')
+      return false;
+  }
+}
 
 static void ReadRouteColours(RouteDatabase &db) {
   db.colour1 = kDefaultRouteColour1;
@@ -18,7 +44,13 @@ static void ReadRouteColours(RouteDatabase &db) {
     return;
   // Each colour the text gives replaces its default in turn, so "FF,00FF00" changes the first two only.
   unsigned colours[3] = {db.colour1, db.colour2, db.colour3};
-  std::swscanf(text, L"%x,%x,%x", &colours[0], &colours[1], &colours[2]);
+  const int read = std::swscanf(text, L"%x,%x,%x", &colours[0], &colours[1], &colours[2]);
+  if (text[0] != L'\0' && !AreHexColours(text)) {
+    const int used = read > 0 ? read : 0;
+    ReportSetting(L"Route Colors", text,
+                  "not up to three hexadecimal colours as \"%x,%x,%x\"; using " + std::to_string(used) +
+                      " from it and the defaults for the rest");
+  }
   // The top byte of a colour reference is not part of the colour; GDI reads it as a palette flag.
   db.colour1 = colours[0] & 0xFFFFFF;
   db.colour2 = colours[1] & 0xFFFFFF;

@@ -52,8 +52,11 @@ void InitTagDatabase(TagDatabase &tags, int window_width, SquadGroup &squad) {
   tags.symbol_size = 2 * tags.text_height;
   tags.squad_group = &squad;
   tags.sync = 0;
-  // Unlike the squad group's own number, the copy keeps whatever the setting holds until PID is pressed.
-  tags.own_pilot = ReadIntSetting(L"Pilot ID", L"1");
+  // Unlike the squad group's own number, the copy keeps whatever the setting holds until PID is pressed. Read
+  // without a diagnostic line: the squad group, initialised first, has told about an unusable value already.
+  wchar_t pilot[kSettingTextCapacity];
+  ReadSettingOrDefault(L"Pilot ID", L"1", pilot);
+  tags.own_pilot = WideToInt(pilot);
   tags.joined = 0;
 }
 

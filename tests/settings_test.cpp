@@ -4,7 +4,10 @@
 #include <string>
 
 #include "app/settings.h"
+#include "app/wide_text.h"
+#include "map/routes.h"
 #include "platform/settings_store.h"
+#include "support/diagnostic_lines.h"
 #include "support/test_env.h"
 
 namespace {
@@ -16,7 +19,9 @@ protected:
     std::wstring value;
     return StoreReadValue(name, value) == StoreRead::Read ? value : L"<absent>";
   }
-  static void Store(const wchar_t *name, const std::wstring &value) { ASSERT_TRUE(StoreWriteValue(name, value.c_str())); }
+  static void Store(const wchar_t *name, const std::wstring &value) {
+    ASSERT_TRUE(StoreWriteValue(name, value.c_str()));
+  }
 };
 
 TEST_F(SettingsTest, ReadSettingTellsMissingValueFromMissingStore) {
@@ -165,5 +170,64 @@ TEST_F(SettingsTest, PilotNumberAndPageOptions) {
   EXPECT_EQ(Stored(L"MenuOption#00"), L"00000002");
   Store(L"MenuOption#01", L"00000099");
   EXPECT_EQ(ReadPageOption(1, 15), 99);
+}
+// A stored value the program cannot use as it stands gets one line naming the setting, its text, what it should be
+// and what is used instead. Usable values, defaults written back and a store that cannot be opened get none.
+TEST(SettingDiagnostics, EveryUnusableValueIsToldWithWhatIsUsedInstead) {
+  using Read = int (*)();
+  const Read startup_step = [] { return ReadStartupSettings().step_move; };
+  const Read startup_width = [] { return ReadStartupSettings().window_width; };
+  const Read startup_x = [] { return ReadStartupSettings().offset_x; };
+  const Read startup_tag = [] { return ReadStartupSettings().stick_tag; };
+  const Read startup_debug = [] { return ReadStartupSettings().debug; };
+  const Read route_colour = [] {
+    InitRouteDatabase(425);
+    return static_cast<int>(g_route_database.colour2);
+  };
+  const struct {
+    const wchar_t *name, *text;
+    Read read;
+    int expected;
+    const char *line; // null: no line
+  } cases[] = {
+      {L"UDP Port", L"1O720", ReadUdpPort, 10320,
+       R"(settings: "UDP Port" is "1O720", not a port from 1024 to 65535; using 10320 and writing it back)"},
+      {L"UDP Port", L"2048", ReadUdpPort, 2048, nullptr},
+      {L"Step Move", L"0", startup_step, 100,
+       R"(settings: "Step Move" is "0", not a pan step from 1 to 500; using 100)"},
+      {L"Window Width", L"100", startup_width, 425,
+       R"(settings: "Window Width" is "100", not a size above 100 pixels; using 425 x 425 for the window)"},
+      {L"Pilot ID", L"100", ReadPilotNumber, 1,
+       R"(settings: "Pilot ID" is "100", not a pilot number from 1 to 99; using 1)"},
+      {L"OffsetX", L" 12 ", startup_x, 12, nullptr},
+      {L"OffsetX", L"1OO", startup_x, 1, R"(settings: "OffsetX" is "1OO", not a whole number; using 1)"},
+      {L"Stick Tag", L"7\"\x01", startup_tag, 7, R"(settings: "Stick Tag" is "7\"\x01", not a whole number; using 7)"},
+      {L"Debug", L"yes", startup_debug, 0, R"(settings: "Debug" is "yes", not a whole number; using 0)"},
+      {L"Route Colors", L"FF, ff00", route_colour, 0xFF00, nullptr},
+      {L"Route Colors", L"FF,green", route_colour, static_cast<int>(kDefaultRouteColour2),
+       R"(settings: "Route Colors" is "FF,green", not up to three hexadecimal colours as "%x,%x,%x"; using 1 from )"
+       R"(it and the defaults for the rest)"},
+  };
+  for (const auto &c : cases) {
+    UseFreshSettingsStore();
+    ASSERT_TRUE(StoreWriteValue(c.name, c.text));
+    DiagnosticLines lines;
+    EXPECT_EQ(c.read(), c.expected) << c.line;
+    const std::vector<std::string> expected =
+        c.line != nullptr ? std::vector<std::string>{c.line} : std::vector<std::string>{};
+    EXPECT_EQ(lines.Take(), expected);
+  }
+}
+
+TEST(SettingDiagnostics, AStoreThatCannotBeOpenedIsToldOnceNotValueByValue) {
+  UseFreshSettingsStore();
+  DiagnosticLines lines;
+  ReportSettingsStore();
+  EXPECT_EQ(ReadStartupSettings().step_move, 100);
+  EXPECT_EQ(ReadUdpPort(), kDefaultUdpPort);
+  EXPECT_EQ(lines.Take(), (std::vector<std::string>{
+                              "settings: kept in " + Utf8FromWide(StoreLocation()),
+                              "settings: none can be read (the store is not made yet, or cannot be opened); numbers "
+                              "count as 0 on this start"}));
 }
 } // namespace
