@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <thread>
 
 #include "app/settings.h"
@@ -14,12 +15,13 @@
 #include "map/map_view.h"
 #include "map/routes.h"
 #include "mfd/page_state.h"
+#include "platform/diagnostics.h"
+#include "platform/paths.h"
+#include "platform/udp.h"
 #include "status/event_log.h"
 #include "status/failure_status.h"
 #include "tactical/squad_group.h"
 #include "tactical/tag_database.h"
-#include "platform/paths.h"
-#include "platform/udp.h"
 
 namespace {
 // A port that cannot be bound (taken by another program, say) is tried again at this pace rather than
@@ -116,23 +118,33 @@ void TelemetryListener(ListenerContext *context) {
   ListenerWork *work = MakeListenerWork(context);
   UdpStartup();
   const int port = ReadUdpPort();
+  const std::string where = "UDP port " + std::to_string(port);
   char received[kDatagramLimit + 1];
   UdpHandle socket = kUdpInvalid;
   int errors = 0;
+  std::string why, told; // the reason the port could not be bound, and the one last told (once, not every retry)
   while (!context->stop) {
     if (socket == kUdpInvalid) {
-      socket = UdpOpenListener(port);
+      socket = UdpOpenListener(port, false, &why);
       if (socket == kUdpInvalid) {
+        if (why != told)
+          WriteDiagnostic("listener: cannot bind " + where + ": " + why + "; trying again every " +
+                          std::to_string(kRebindDelay.count() / 1000) + " seconds");
+        told = why;
         SleepUnlessStopped(context, kRebindDelay);
         continue;
       }
+      told.clear();
       context->bound_port = UdpLocalPort(socket);
+      WriteDiagnostic("listener: listening on " + where);
     }
-    const int n = UdpReceive(socket, received, kDatagramLimit, kReceiveTimeoutMs);
+    const int n = UdpReceive(socket, received, kDatagramLimit, kReceiveTimeoutMs, &why);
     if (n == kUdpTimeout)
       continue;
     if (n == kUdpError) {
       if (++errors >= kReceiveErrorsBeforeRebind) {
+        WriteDiagnostic("listener: receiving on " + where + " failed " + std::to_string(errors) + " times in a row (" +
+                        why + "); binding it afresh");
         UdpClose(socket);
         socket = kUdpInvalid;
         context->bound_port = 0;

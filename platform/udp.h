@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Starts the socket library where the platform needs it; safe to call more than once.
 bool UdpStartup();
@@ -10,8 +11,9 @@ bool UdpStartup();
 using UdpHandle = intptr_t;
 constexpr UdpHandle kUdpInvalid = -1;
 
-// A datagram socket bound to 0.0.0.0:port (or to 127.0.0.1 when loopback_only is set), or kUdpInvalid.
-UdpHandle UdpOpenListener(int port, bool loopback_only = false);
+// A datagram socket bound to 0.0.0.0:port (or to 127.0.0.1 when loopback_only is set), or kUdpInvalid; then, when
+// why is given, it receives the reason in words (for example "Address already in use").
+UdpHandle UdpOpenListener(int port, bool loopback_only = false, std::string *why = nullptr);
 
 // The local port a socket is bound to (useful after binding port 0), or -1.
 int UdpLocalPort(UdpHandle socket);
@@ -23,8 +25,8 @@ enum : int {
 
 // Waits up to timeout_ms (negative: for ever) for one datagram and copies at most capacity bytes of it
 // into buffer. A longer datagram is cut to capacity bytes and the rest discarded. Returns the number of
-// bytes placed in buffer, kUdpTimeout or kUdpError.
-int UdpReceive(UdpHandle socket, char *buffer, size_t capacity, int timeout_ms);
+// bytes placed in buffer, kUdpTimeout or kUdpError (with the reason in why, when given).
+int UdpReceive(UdpHandle socket, char *buffer, size_t capacity, int timeout_ms, std::string *why = nullptr);
 
 void UdpClose(UdpHandle socket);
 

@@ -14,6 +14,7 @@
 #include "platform/udp.h"
 #include "status/event_log.h"
 #include "status/failure_status.h"
+#include "support/diagnostic_lines.h"
 #include "support/listener_fixture.h"
 #include "support/test_env.h"
 
@@ -64,7 +65,9 @@ protected:
     if (listener.joinable())
       listener.join();
   }
-  void Send(const std::string &text) const { ASSERT_EQ(UdpSendOnce("127.0.0.1", port, text.data(), text.size()), static_cast<int>(text.size())); }
+  void Send(const std::string &text) const {
+    ASSERT_EQ(UdpSendOnce("127.0.0.1", port, text.data(), text.size()), static_cast<int>(text.size()));
+  }
 
   ListenerContext context;
   std::thread listener;
@@ -109,14 +112,23 @@ TEST_F(ListenerTest, NoLogWhileDebugIsOff) {
   EXPECT_EQ(ReadTextFile(DebugLogPath()), "");
 }
 
-TEST_F(ListenerTest, TakenPortIsBoundOnceItIsFree) {
-  const UdpHandle blocker = UdpOpenListener(port);
+// The listener says which port it cannot bind and why, keeps trying, and says when it has the port.
+TEST_F(ListenerTest, TakenPortIsToldAndBoundOnceItIsFree) {
+  DiagnosticLines lines;
+  const UdpHandle blocker = UdpOpenListener(port, true);
   ASSERT_NE(blocker, kUdpInvalid);
   listener = std::thread(TelemetryListener, &context);
-  std::this_thread::sleep_for(300ms);
+  const std::string where = "UDP port " + std::to_string(port);
+  ASSERT_TRUE(lines.WaitFor("listener: cannot bind " + where + ": "));
   EXPECT_EQ(context.bound_port.load(), 0) << "the port is still taken";
   UdpClose(blocker);
-  ASSERT_TRUE(WaitFor([&] { return context.bound_port.load() == port; }, 6000ms));
+  ASSERT_TRUE(WaitFor([&] { return context.bound_port.load() == port; }, 20000ms));
+  ASSERT_TRUE(lines.WaitFor("listener: listening on " + where));
+  const std::vector<std::string> told = lines.Take();
+  ASSERT_EQ(told.size(), 2u);
+  EXPECT_NE(told[0].find("; trying again every 2 seconds"), std::string::npos) << told[0];
+  EXPECT_GT(told[0].size(), ("listener: cannot bind " + where + ": ; trying again every 2 seconds").size())
+      << "the reason is given";
   Send("KESTREL FAIL: ACSFailure 0");
   EXPECT_TRUE(WaitFor([] { return g_failure_status.entries[3].state == 0; }));
 }

@@ -8,19 +8,29 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <system_error>
 #include <unistd.h>
 
 bool UdpStartup() { return true; }
 
-UdpHandle UdpOpenListener(int port, bool loopback_only) {
+// The words of errno, made without strerror's shared buffer (the listener and the UI thread may both fail at once).
+static void Explain(std::string *why, int error) {
+  if (why != nullptr)
+    *why = std::generic_category().message(error);
+}
+
+UdpHandle UdpOpenListener(int port, bool loopback_only, std::string *why) {
   const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-  if (fd < 0)
+  if (fd < 0) {
+    Explain(why, errno);
     return kUdpInvalid;
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<uint16_t>(port));
   address.sin_addr.s_addr = htonl(loopback_only ? INADDR_LOOPBACK : INADDR_ANY);
   if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+    Explain(why, errno);
     ::close(fd);
     return kUdpInvalid;
   }
@@ -35,18 +45,23 @@ int UdpLocalPort(UdpHandle socket) {
   return ntohs(address.sin_port);
 }
 
-int UdpReceive(UdpHandle socket, char *buffer, size_t capacity, int timeout_ms) {
+int UdpReceive(UdpHandle socket, char *buffer, size_t capacity, int timeout_ms, std::string *why) {
   pollfd waiting{static_cast<int>(socket), POLLIN, 0};
   const int ready = ::poll(&waiting, 1, timeout_ms);
-  if (ready == 0)
+  if (ready == 0 || (ready < 0 && errno == EINTR))
     return kUdpTimeout;
-  if (ready < 0)
-    return errno == EINTR ? kUdpTimeout : kUdpError;
+  if (ready < 0) {
+    Explain(why, errno);
+    return kUdpError;
+  }
   // A datagram longer than the buffer is cut: recv returns the bytes that fit and drops the rest.
   const ssize_t n = ::recv(static_cast<int>(socket), buffer, capacity, 0);
-  if (n < 0)
-    return errno == EINTR || errno == EAGAIN ? kUdpTimeout : kUdpError;
-  return static_cast<int>(n);
+  if (n >= 0)
+    return static_cast<int>(n);
+  if (errno == EINTR || errno == EAGAIN)
+    return kUdpTimeout;
+  Explain(why, errno);
+  return kUdpError;
 }
 
 void UdpClose(UdpHandle socket) {

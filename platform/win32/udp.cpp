@@ -7,6 +7,8 @@
 #include <climits>
 #include <cstdio>
 #include <mutex>
+#include <string>
+#include <system_error>
 
 bool UdpStartup() {
   // Started once for the process and never cleaned up: the listener's socket lives as long as the program.
@@ -21,17 +23,33 @@ bool UdpStartup() {
 
 static SOCKET AsSocket(UdpHandle handle) { return static_cast<SOCKET>(handle); }
 
-UdpHandle UdpOpenListener(int port, bool loopback_only) {
-  if (!UdpStartup())
+// The system's words for a winsock error, with its number, which is what a search for help finds.
+static void Explain(std::string *why, int error) {
+  if (why == nullptr)
+    return;
+  std::string words = std::system_category().message(error);
+  while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ' || words.back() == '.'))
+    words.pop_back();
+  *why = (words.empty() ? "winsock error" : words) + " (" + std::to_string(error) + ")";
+}
+
+UdpHandle UdpOpenListener(int port, bool loopback_only, std::string *why) {
+  if (!UdpStartup()) {
+    if (why != nullptr)
+      *why = "the socket library did not start";
     return kUdpInvalid;
+  }
   const SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
-  if (s == INVALID_SOCKET)
+  if (s == INVALID_SOCKET) {
+    Explain(why, WSAGetLastError());
     return kUdpInvalid;
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<u_short>(port));
   address.sin_addr.s_addr = htonl(loopback_only ? INADDR_LOOPBACK : INADDR_ANY);
   if (bind(s, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+    Explain(why, WSAGetLastError());
     closesocket(s);
     return kUdpInvalid;
   }
@@ -46,7 +64,7 @@ int UdpLocalPort(UdpHandle socket) {
   return ntohs(address.sin_port);
 }
 
-int UdpReceive(UdpHandle socket, char *buffer, size_t capacity, int timeout_ms) {
+int UdpReceive(UdpHandle socket, char *buffer, size_t capacity, int timeout_ms, std::string *why) {
   fd_set readable;
   FD_ZERO(&readable);
   FD_SET(AsSocket(socket), &readable);
@@ -54,13 +72,19 @@ int UdpReceive(UdpHandle socket, char *buffer, size_t capacity, int timeout_ms) 
   const int ready = select(0, &readable, nullptr, nullptr, timeout_ms < 0 ? nullptr : &timeout);
   if (ready == 0)
     return kUdpTimeout;
-  if (ready == SOCKET_ERROR)
-    return WSAGetLastError() == WSAEINTR ? kUdpTimeout : kUdpError;
+  if (ready == SOCKET_ERROR) {
+    const int error = WSAGetLastError();
+    if (error == WSAEINTR)
+      return kUdpTimeout;
+    Explain(why, error);
+    return kUdpError;
+  }
   const int size = capacity > INT_MAX ? INT_MAX : static_cast<int>(capacity);
   const int n = recvfrom(AsSocket(socket), buffer, size, 0, nullptr, nullptr);
   if (n != SOCKET_ERROR)
     return n;
-  switch (WSAGetLastError()) {
+  const int error = WSAGetLastError();
+  switch (error) {
   case WSAEMSGSIZE:
     // Unlike POSIX, winsock reports a datagram longer than the buffer as an error, but the buffer holds
     // its first bytes and the rest is gone: exactly the cut the callers want.
@@ -71,6 +95,7 @@ int UdpReceive(UdpHandle socket, char *buffer, size_t capacity, int timeout_ms) 
   case WSAEINTR:
     return kUdpTimeout;
   default:
+    Explain(why, error);
     return kUdpError;
   }
 }
