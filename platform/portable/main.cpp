@@ -13,19 +13,15 @@
 #include <vector>
 
 #include "app/shell.h"
+#include "platform/diagnostics.h"
 #include "platform/portable/cairo_canvas.h"
+#include "platform/portable/options.h"
+#include "platform/portable/sdl_start.h"
 #include "platform/portable/utf8.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// What a run is asked to do beyond showing the display: used by the demo and the screenshot tests.
-struct Options {
-  std::string screenshot_dir; // one PNG per second, after the whole-window repaint
-  int seconds = 0;            // stop after this many seconds; 0: run until closed
-  std::vector<int> keys;      // virtual keys pressed one per second, from the first second on
-};
 
 // The front end's own record: the window, the off-screen frame and what waits to be repainted.
 struct Frontend {
@@ -124,53 +120,6 @@ int VirtualKey(SDL_Keycode key) {
   }
 }
 
-// A key of --keys: a letter or digit, F1..F10, UP, DOWN, LEFT, RIGHT, PGUP or PGDN.
-int KeyByName(const std::string &name) {
-  if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0])))
-    return std::toupper(static_cast<unsigned char>(name[0]));
-  if (name.size() >= 2 && name[0] == 'F' && std::isdigit(static_cast<unsigned char>(name[1]))) {
-    const int n = std::atoi(name.c_str() + 1);
-    return n >= 1 && n <= 10 ? 0x70 + n - 1 : 0;
-  }
-  const struct {
-    const char *name;
-    int key;
-  } named[] = {{"PGUP", 0x21}, {"PGDN", 0x22}, {"LEFT", 0x25}, {"UP", 0x26}, {"RIGHT", 0x27}, {"DOWN", 0x28}};
-  for (const auto &n : named)
-    if (name == n.name)
-      return n.key;
-  return 0;
-}
-
-bool ParseOptions(int argc, char **argv, Options &options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool has_value = i + 1 < argc;
-    if (arg == "--screenshot-dir" && has_value) {
-      options.screenshot_dir = argv[++i];
-    } else if (arg == "--seconds" && has_value) {
-      options.seconds = std::atoi(argv[++i]);
-    } else if (arg == "--keys" && has_value) {
-      std::string list = argv[++i];
-      for (size_t start = 0; start <= list.size();) {
-        const size_t comma = std::min(list.find(',', start), list.size());
-        const int key = KeyByName(list.substr(start, comma - start));
-        if (key == 0) {
-          std::fprintf(stderr, "kestrel: unknown key '%s'\n", list.substr(start, comma - start).c_str());
-          return false;
-        }
-        options.keys.push_back(key);
-        start = comma + 1;
-      }
-    } else {
-      std::fprintf(stderr, "usage: kestrel [--seconds N] [--screenshot-dir "
-                           "DIR] [--keys K1,K2,...]\n");
-      return false;
-    }
-  }
-  return true;
-}
-
 bool CreateWindow() {
   const StartupSettings &s = g_shell.settings;
   // MFD mode: a borderless window on the physical MFD screen at the offsets; otherwise an ordinary decorated window
@@ -216,7 +165,7 @@ struct Timer {
   Clock::time_point due;
 };
 
-int Run(const Options &options) {
+int Run(const ProgramOptions &options) {
   const Clock::time_point start = Clock::now();
   // Started in this order, so that ticks falling due together run in it: 100, 103, 102.
   Timer timers[] = {{kButtonTimer, std::chrono::milliseconds(kButtonTimerMs), start},
@@ -267,16 +216,25 @@ int Run(const Options &options) {
 } // namespace
 
 int main(int argc, char **argv) {
-  Options options;
-  if (!ParseOptions(argc, argv, options))
+  ProgramOptions options;
+  std::string error;
+  switch (ParseProgramOptions(argc, argv, options, error)) {
+  case OptionsResult::kHelp:
+    std::fputs(ProgramUsage().c_str(), stdout);
+    return 0;
+  case OptionsResult::kError:
+    std::fprintf(stderr, "kestrel: %s (see --help)\n", error.c_str());
     return 2;
-  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
-    std::fprintf(stderr, "kestrel: %s\n", SDL_GetError());
+  case OptionsResult::kRun:
+    break;
+  }
+  if (!StartSdl(error)) {
+    WriteDiagnostic("kestrel: " + error);
     return 1;
   }
   ShellReadSettings();
   if (!CreateWindow()) {
-    std::fprintf(stderr, "kestrel: %s\n", SDL_GetError());
+    WriteDiagnostic(std::string("kestrel: cannot make the window: ") + SDL_GetError());
     SDL_Quit();
     return 0; // as the Windows program, which ends with 0 when its window cannot be made
   }

@@ -3,13 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <cairo.h>
+#include <chrono>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
+#include "platform/udp.h"
+#include "support/listener_fixture.h"
 #include "support/test_env.h"
 
 namespace {
@@ -57,9 +63,9 @@ TEST(ProgramRun, PaintsEveryPageAndEndsCleanly) {
   // A port of its own, so that the run never meets a listener of another test.
   ASSERT_TRUE(WriteTextFile(folder + "/kestrel/settings.ini",
                             "UDP Port=" + std::to_string(20000 + ::getpid() % 20000) + "\nMFD Mode=1\n"));
-  const std::string command =
-      "cd '" + folder + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " + std::string(kNoLeakCheck) + " XDG_CONFIG_HOME='" + folder +
-      "' XDG_STATE_HOME='" + folder + "' '" + program + "' --seconds 3 --screenshot-dir . --keys M,M >/dev/null 2>&1";
+  const std::string command = "cd '" + folder + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
+                              std::string(kNoLeakCheck) + " XDG_CONFIG_HOME='" + folder + "' XDG_STATE_HOME='" +
+                              folder + "' '" + program + "' --seconds 3 --screenshot-dir . --keys M,M >/dev/null 2>&1";
   const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
@@ -74,6 +80,128 @@ TEST(ProgramRun, PaintsEveryPageAndEndsCleanly) {
             CountFrameColours(folder + "/kestrel-0001.png").plate);
   // The start wrote the defaults of the values it read into the settings file.
   EXPECT_NE(ReadTextFile(folder + "/kestrel/settings.ini").find("Stick Tag=7"), std::string::npos);
+}
+
+// The program started with the environment changed as given (NAME=VALUE sets, NAME alone removes), standard output
+// and error into files of the folder, which is also its current folder and its XDG base.
+pid_t Start(const std::string &folder, const std::vector<std::string> &args, const std::vector<std::string> &env) {
+  const std::string program = ProgramPath();
+  const pid_t pid = ::fork();
+  if (pid != 0)
+    return pid;
+  if (::chdir(folder.c_str()) != 0 || !std::freopen("stdout.txt", "w", stdout) ||
+      !std::freopen("stderr.txt", "w", stderr))
+    ::_exit(127);
+  // Nothing of the test's own stays open in the program (a socket the test holds would keep its port taken).
+  for (int fd = 3; fd < 1024; ++fd)
+    ::close(fd);
+  ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+  ::setenv("XDG_STATE_HOME", folder.c_str(), 1);
+  ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+  ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1); // as kNoLeakCheck
+  for (const std::string &e : env) {
+    const size_t equals = e.find('=');
+    if (equals == std::string::npos)
+      ::unsetenv(e.c_str());
+    else
+      ::setenv(e.substr(0, equals).c_str(), e.substr(equals + 1).c_str(), 1);
+  }
+  std::vector<char *> argv{const_cast<char *>(program.c_str())};
+  for (const std::string &a : args)
+    argv.push_back(const_cast<char *>(a.c_str()));
+  argv.push_back(nullptr);
+  ::execv(program.c_str(), argv.data());
+  ::_exit(127);
+}
+
+// The exit code, or -1 when the program has not ended within the limit (then it is killed): the limit only ends a
+// run that hangs.
+int Finish(pid_t pid, std::chrono::seconds limit = std::chrono::seconds(60)) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  int status = 0;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > until) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Waits until the file holds text (a line the program writes); the limit only ends a run that hangs.
+bool WaitForText(const std::string &file, const std::string &text) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (std::chrono::steady_clock::now() < until) {
+    if (ReadTextFile(file).find(text) != std::string::npos)
+      return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+TEST(ProgramRun, HelpListsEveryOptionAndBadValuesEndWithCode2) {
+  if (::access(ProgramPath().c_str(), X_OK) != 0)
+    GTEST_SKIP() << "kestrel is not built";
+  const std::string folder = MakeScratchFolder();
+  EXPECT_EQ(Finish(Start(folder, {"--help"}, {})), 0);
+  const std::string help = ReadTextFile(folder + "/stdout.txt");
+  for (const char *option : {"--seconds", "--screenshot-dir", "--keys", "--help"})
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } bad[] = {
+      {{"--seconds", "abc"}, "kestrel: --seconds wants a whole number of seconds from 1 to 1000000, not 'abc'"},
+      {{"--screenshot-dir", folder + "/stdout.txt"}, "kestrel: --screenshot-dir: cannot write into '"},
+  };
+  for (const auto &b : bad) {
+    EXPECT_EQ(Finish(Start(folder, b.args, {"SDL_VIDEODRIVER=offscreen"})), 2) << b.args[0];
+    EXPECT_NE(ReadTextFile(folder + "/stderr.txt").find(b.message), std::string::npos) << b.args[0];
+  }
+}
+
+// Without a screen SDL would fall back to drawing into memory: the program would run unseen while holding the port.
+TEST(ProgramRun, NoDisplayEndsWithAMessageBeforeTakingThePort) {
+  if (::access(ProgramPath().c_str(), X_OK) != 0)
+    GTEST_SKIP() << "kestrel is not built";
+  const std::string folder = MakeScratchFolder();
+  EXPECT_EQ(Finish(Start(folder, {"--seconds", "30"}, {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"})), 1);
+  const std::string errors = ReadTextFile(folder + "/stderr.txt");
+  EXPECT_NE(errors.find("kestrel: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are not set)"),
+            std::string::npos)
+      << errors;
+  EXPECT_EQ(errors.find("listener:"), std::string::npos) << errors;
+}
+
+// What a pilot reads on standard error: where the settings are, each value that could not be used, the port that
+// cannot be bound and why, and the moment it is bound.
+TEST(ProgramRun, StandardErrorSaysWhereWhyAndWhichPort) {
+  if (::access(ProgramPath().c_str(), X_OK) != 0)
+    GTEST_SKIP() << "kestrel is not built";
+  const std::string folder = MakeScratchFolder();
+  ASSERT_EQ(::mkdir((folder + "/kestrel").c_str(), 0700), 0);
+  const int port = FreeLoopbackPort();
+  ASSERT_TRUE(WriteTextFile(folder + "/kestrel/settings.ini",
+                            "UDP Port=" + std::to_string(port) + "\nStep Move=fast\nMFD Mode=1\n"));
+  const UdpHandle holder = UdpOpenListener(port, true);
+  ASSERT_NE(holder, kUdpInvalid);
+  const pid_t program = Start(folder, {"--seconds", "60"}, {"SDL_VIDEODRIVER=offscreen"});
+  const std::string errors = folder + "/stderr.txt", where = "UDP port " + std::to_string(port);
+  const bool refused = WaitForText(errors, "listener: cannot bind " + where + ": ");
+  UdpClose(holder);
+  const bool bound = refused && WaitForText(errors, "listener: listening on " + where);
+  ::kill(program, SIGTERM); // an ordinary close: SDL turns it into a quit event
+  EXPECT_EQ(Finish(program), 0);
+  EXPECT_TRUE(refused) << ReadTextFile(errors);
+  EXPECT_TRUE(bound) << ReadTextFile(errors);
+  const std::string told = ReadTextFile(errors);
+  for (const std::string &line :
+       {"settings: kept in " + folder + "/kestrel/settings.ini\n",
+        std::string(R"(settings: "Step Move" is "fast", not a pan step from 1 to 500; using 100)") + "\n",
+        std::string("; trying again every 2 seconds\n")})
+    EXPECT_NE(told.find(line), std::string::npos) << line << " in\n" << told;
 }
 
 } // namespace
