@@ -188,6 +188,34 @@ TEST(FeedScenario, PeersUseOtherPilotNumbersAndEveryPositionStaysOnTheMap) {
   }
 }
 
+// Each tag's message stays on the display until the tag is selected: peers tag at a pilot's pace, not faster.
+TEST(FeedScenario, PeersTagEveryMinuteOrTwo) {
+  Scenario scenario;
+  StartScenario(scenario, TheatreConfig(SampleTheatres()[2], 3));
+  std::map<int, std::vector<double>> times; // of each peer's tags, by pilot number
+  std::vector<std::string> texts;
+  for (int tick = 0; tick < 6000; ++tick) { // ten minutes
+    texts.clear();
+    ScenarioTick(scenario, texts);
+    for (const std::string &text : texts) {
+      double lat = 0, lon = 0;
+      int symb = 0, squad = 0, pilot = 0;
+      if (std::sscanf(text.c_str(), kTagFormat, &lat, &lon, &symb, &squad, &pilot) == 5)
+        times[pilot].push_back(scenario.time);
+    }
+  }
+  ASSERT_EQ(times.size(), 3u);
+  for (const auto &[pilot, at] : times) {
+    ASSERT_GE(at.size(), 5u) << "pilot " << pilot;
+    EXPECT_GE(at[0], 20) << "pilot " << pilot;
+    EXPECT_LE(at[0], 60) << "pilot " << pilot;
+    for (size_t i = 1; i < at.size(); ++i) {
+      EXPECT_GE(at[i] - at[i - 1], 60) << "pilot " << pilot << ", tag " << i;
+      EXPECT_LE(at[i] - at[i - 1], 120) << "pilot " << pilot << ", tag " << i;
+    }
+  }
+}
+
 TEST(FeedRecording, EveryByteRoundTripsThroughOnePrintableLine) {
   std::string all;
   for (int b = 0; b < 256; ++b)
@@ -217,6 +245,7 @@ TEST(FeedOptions, ModesValuesAndAFewRefusals) {
   EXPECT_DOUBLE_EQ(options.speed_kmh, 926);
   const std::pair<std::vector<std::string>, const char *> refused[] = {
       {{"--port", "70000"}, "--port wants a whole number from 1 to 65535, not '70000'"},
+      {{"--port", "0"}, "--port wants a whole number from 1 to 65535, not '0'"}, // only a recorder may pick any
       {{"--knots", "400", "--kmh", "700"}, "give the speed once, with --knots or --kmh"},
       {{"record", "--peers", "2", "x"}, "--peers is not an option of record (see --help)"},
       {{"replay", "a", "b"}, "replay wants exactly one FILE argument"},

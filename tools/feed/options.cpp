@@ -111,7 +111,8 @@ struct Parser {
         return Fail("--host wants a host name or address");
       options.host = value;
     } else if (name == "--port") {
-      if (!Integer(name, value, 1, 65535, whole))
+      // A recorder may let the system pick a free port, and says which when it starts.
+      if (!Integer(name, value, options.mode == FeedMode::kRecord ? 0 : 1, 65535, whole))
         return false;
       options.port = static_cast<int>(whole);
     } else if (name == "--seconds") {
@@ -254,7 +255,7 @@ Usage:
   kestrel-feed replay [options] FILE    send the datagrams of a recording again ('-': standard input)
 
 Common options:
-  --port N         fly/replay: target port; record: port to listen on (default 10320)
+  --port N         fly/replay: target port; record: port to listen on, 0 for any free one (default 10320)
   --seconds S      stop after S seconds (default: until interrupted; replay: to the end)
   -h, --help       show this text
 
@@ -277,11 +278,13 @@ fly:
   Sent: MONITOR every tick; ROUTE points every 5 s; ROUTE_TO every second and on each new waypoint;
   AGMTAG each second for 10 s, then a pause; all 28 FAIL states at the start and every 10 s, with
   GearFailure toggling every 20 s and another failure coming and going; SQUAD from every peer each
-  tick and TAG from each peer now and then.
+  tick and TAG from each peer every one to two minutes (the first within its first minute).
 
 record:
   --any            listen on every address (default: 127.0.0.1 only)
   --count N        stop after N datagrams
+  Says on standard error which address and port it listens on, then records until stopped (Ctrl+C),
+  --seconds or --count.
   Each line: seconds since the start with milliseconds, a tab, the datagram with '\', tab, newline,
   carriage return and other bytes outside printable ASCII escaped (\\ \t \n \r \xHH).
 

@@ -235,6 +235,9 @@ int RunRecord(const FeedOptions &options) {
     UdpClose(socket);
     return 1;
   }
+  std::fprintf(stderr, "kestrel-feed: recording what arrives on %s port %d into %s\n",
+               options.bind_any ? "0.0.0.0" : "127.0.0.1", UdpLocalPort(socket), options.file.c_str());
+  std::fflush(stderr);
   double elapsed = 0;
   const long written = RecordInto(socket, out, options, elapsed);
   UdpClose(socket);

@@ -167,7 +167,7 @@ void SendPeer(Scenario &scenario, Peer &peer, std::vector<std::string> &out) {
 
   if (!Due(scenario.time, peer.next_tag))
     return;
-  peer.next_tag = scenario.time + RandomBetween(scenario.random, 20, 45);
+  peer.next_tag = scenario.time + RandomBetween(scenario.random, kPeerTagLeast, kPeerTagMost);
   double latitude = 0, longitude = 0;
   PointAhead(scenario, peer.aircraft, 5, 15, latitude, longitude);
   // Mostly enemy ground units, now and then an aircraft; affiliation, class and category as the
@@ -188,7 +188,7 @@ void StartPeers(Scenario &scenario) {
   for (int k = 0; k < config.peers; ++k) {
     Peer peer;
     peer.pilot = PeerPilotNumber(config.own_pilot, k);
-    peer.next_tag = RandomBetween(scenario.random, 8, 30);
+    peer.next_tag = RandomBetween(scenario.random, kFirstPeerTagLeast, kFirstPeerTagMost);
     if (k % 2 == 0) {
       // Wingmen: right and left of the leader, each pair a step further out and back.
       const int rank = formation_slots / 2 + 1;

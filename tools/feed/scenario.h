@@ -45,6 +45,10 @@ constexpr double kAgmPeriod = 1.0;
 constexpr double kAgmBurst = 10.0;     // seconds a designation is kept up
 constexpr double kFirstAgm = 5.0;      // seconds into the flight of the first designation
 constexpr double kFormationStep = 1.5; // km between formation slots
+// A peer tags as a pilot does, every minute or two: each tag's message stays on the display until the tag is
+// selected, so a faster pace would bury the map under them.
+constexpr double kFirstPeerTagLeast = 20, kFirstPeerTagMost = 60;
+constexpr double kPeerTagLeast = 60, kPeerTagMost = 120;
 
 struct Peer {
   Aircraft aircraft;
