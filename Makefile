@@ -2,7 +2,8 @@
 SHELL := /bin/bash
 FUZZ_SECONDS ?= 30
 
-.PHONY: all deps theatres native win32 asan tsan fuzz bench test test-native test-asan test-tsan test-win32 test-fuzz demo clean
+.PHONY: all deps theatres native win32 asan tsan fuzz bench test test-native test-asan test-tsan test-win32 test-fuzz demo \
+	demo-programs release clean
 
 all: native
 
@@ -53,8 +54,17 @@ test-native: native theatres
 # Every build and every test; the native run comes last so that its CTest summary closes the output.
 test: test-win32 test-fuzz test-tsan test-asan test-native
 
-demo: native
+# Only the display and the feed: the demo runs no test, so it builds none.
+demo-programs: deps
+	cmake --preset native >/dev/null
+	cmake --build --preset native --target kestrel kestrel-feed
+
+demo: demo-programs
 	scripts/demo.sh
+
+# The zip for Windows pilots: kestrel.exe, its click, the sample theatres, setup.cmd and README.txt.
+release: win32 theatres
+	scripts/make-release.sh build/release
 
 clean:
 	rm -rf build

@@ -3,7 +3,8 @@
 #
 # Everything the demo writes stays under build/demo: its own settings file and state folder (XDG_CONFIG_HOME and
 # XDG_STATE_HOME point there, so a pilot's own ~/.config/kestrel/settings.ini is never read or touched), the
-# recipients file and, without a screen, the screenshots. `make demo` builds build/native first and runs this.
+# recipients file and, without a screen, the screenshots. `make demo` builds the display and the feed in build/native
+# (nothing else: the demo runs no test suite) and runs this.
 #
 # Environment: KESTREL_DEMO_PORT (UDP port of the display, default 10320, the simulator's usual one),
 # KESTREL_DEMO_SECONDS (stop by itself after this many seconds; default: run until Ctrl+C),
@@ -15,7 +16,7 @@ root=$PWD
 kestrel=$root/build/native/kestrel
 feed=$root/build/native/tools/feed/kestrel-feed
 for program in "$kestrel" "$feed"; do
-  [ -x "$program" ] || { echo "demo: $program is not built: run 'make demo' (or 'make native')" >&2; exit 1; }
+  [ -x "$program" ] || { echo "demo: $program is not built: run 'make demo'" >&2; exit 1; }
 done
 
 demo=$root/build/demo
@@ -127,10 +128,10 @@ kestrel_pid=$!
 cat <<EOF
 demo: the display listens on UDP port $port; settings in $XDG_CONFIG_HOME/kestrel/settings.ini
 demo: it presses for you: MODE to SQUAD GROUP, JOIN SQUAD, MODE to DATABASES, LOAD GEORGIA, MODE to MONITORING, SET BULLS
-demo: keys: M = MODE (next page), F1-F5 top row, 1-5 left column, 6-0 right column (bottom to top), F6-F10 bottom row,
-demo:       PgUp/PgDn zoom, arrows pan on TAGGING, O = OPTNS; on TAGGING 0 = TAG CENTER, on DATABASES 1/2/3 load a map
-demo: press Ctrl+C to stop
+demo: the keys (the table of README.md; a left click on a label presses its button too):
 EOF
+scripts/key-help.sh "$(($(tput cols 2>/dev/null || echo 100) - 1))"
+echo "demo: press Ctrl+C to stop"
 
 # The flight starts once the map is loaded (the load key goes at second 6 and takes about a second), so that the route
 # and the first designation land on it.
