@@ -53,3 +53,6 @@ ctest --test-dir "$build_dir" --output-on-failure "$@"
 # The program itself on the same prefix and display, the native feed flying to it: map, ownship, route, bullseye,
 # tag, squad mates and the databases counts in its screenshots.
 scripts/wine-smoke.sh
+# The release zip as a pilot unpacks it: setup.cmd, kestrel.exe started from its folder, LOAD GEORGIA, and its
+# diagnostic lines in the debugger output.
+scripts/wine-release-test.sh
