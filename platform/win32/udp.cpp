@@ -23,14 +23,34 @@ bool UdpStartup() {
 
 static SOCKET AsSocket(UdpHandle handle) { return static_cast<SOCKET>(handle); }
 
-// The system's words for a winsock error, with its number, which is what a search for help finds.
+// Words for a winsock error, with its number, which is what a search for help finds. The errors a pilot meets get
+// words of our own: the system's differ between Windows versions, and Wine has none for winsock's numbers.
 static void Explain(std::string *why, int error) {
   if (why == nullptr)
     return;
-  std::string words = std::system_category().message(error);
-  while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ' || words.back() == '.'))
-    words.pop_back();
-  *why = (words.empty() ? "winsock error" : words) + " (" + std::to_string(error) + ")";
+  std::string words;
+  switch (error) {
+  case WSAEADDRINUSE:
+    words = "the port is in use by another program";
+    break;
+  case WSAEACCES:
+    words = "access denied: another program holds the port for itself, or a firewall forbids it";
+    break;
+  case WSAEADDRNOTAVAIL:
+    words = "the address is not one of this machine's";
+    break;
+  case WSAENETDOWN:
+    words = "the network is down";
+    break;
+  default:
+    words = std::system_category().message(error);
+    while (!words.empty() &&
+           (words.back() == '\n' || words.back() == '\r' || words.back() == ' ' || words.back() == '.'))
+      words.pop_back();
+    if (words.empty() || words.find("Unknown error") != std::string::npos)
+      words = "winsock error";
+  }
+  *why = words + " (" + std::to_string(error) + ")";
 }
 
 UdpHandle UdpOpenListener(int port, bool loopback_only, std::string *why) {
