@@ -1,11 +1,13 @@
-// bitmap.cpp: portable implementation of bitmap.h: BMP and PNG files decoded with stb_image.
+// bitmap.cpp: portable implementation of bitmap.h: BMP and PNG files decoded with stb_image, once their
+// headers have been checked against their sizes (bitmap_file.h).
 #include "platform/bitmap.h"
 
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/bitmap_file.h"
+#include "platform/files.h"
 #include "platform/portable/bitmap_data.h"
-#include "platform/portable/utf8.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_BMP
@@ -33,50 +35,32 @@ Bitmap *CreateBitmapFromRgb(const unsigned char *rgb, int width, int height) {
   return new Bitmap{width, height, surface};
 }
 
-static uint32_t Little(const unsigned char *bytes, int count) {
-  uint32_t value = 0;
-  for (int i = count - 1; i >= 0; --i)
-    value = value << 8 | bytes[i];
-  return value;
-}
-
-// True for an uncompressed BMP whose file ends before its last row of pixels. The decoder would make up
-// the missing rows; Windows refuses such a file, and so do we, rather than show a map half black.
-static bool BmpCutShort(FILE *file) {
-  unsigned char header[34];
-  const size_t got = std::fread(header, 1, sizeof header, file);
-  std::fseek(file, 0, SEEK_END);
-  const long size = std::ftell(file);
-  std::rewind(file);
-  if (got < sizeof header || header[0] != 'B' || header[1] != 'M' || Little(header + 14, 4) < 40 ||
-      Little(header + 30, 4) != 0)
-    return false;
-  const uint64_t offset = Little(header + 10, 4);
-  const uint64_t width = Little(header + 18, 4);
-  const auto height = static_cast<int32_t>(Little(header + 22, 4));
-  const uint64_t bits = Little(header + 28, 2);
-  const uint64_t row_bytes = (width * bits + 31) / 32 * 4;
-  const uint64_t rows = height < 0 ? -static_cast<int64_t>(height) : height;
-  return size < 0 || offset + row_bytes * rows > static_cast<uint64_t>(size);
-}
-
-Bitmap *LoadBitmapFile(const wchar_t *path) {
-  if (path == nullptr)
-    return nullptr;
-  FILE *file = std::fopen(WideToUtf8(path).c_str(), "rb");
-  if (file == nullptr)
-    return nullptr;
-  if (BmpCutShort(file)) {
+Bitmap *LoadBitmapFile(const wchar_t *path, std::string *why) {
+  std::string reason;
+  FILE *file = OpenBinaryFileRead(path, &reason);
+  Bitmap *bitmap = nullptr;
+  if (file != nullptr) {
+    unsigned char head[kBitmapHeadBytes];
+    const size_t got = std::fread(head, 1, sizeof head, file);
+    if (std::ferror(file)) {
+      reason = "unreadable (read error)";
+    } else if (CheckBitmapHeader(head, got, OpenFileSize(file), BitmapFormats{.png = true}, &reason)) {
+      std::rewind(file);
+      int width = 0, height = 0, channels = 0;
+      stbi_uc *rgb = stbi_load_from_file(file, &width, &height, &channels, 3);
+      if (rgb == nullptr) {
+        reason = std::string("not a BMP or PNG the decoder reads (") + stbi_failure_reason() + ")";
+      } else {
+        bitmap = CreateBitmapFromRgb(rgb, width, height);
+        stbi_image_free(rgb);
+        if (bitmap == nullptr)
+          reason = "too large for the memory left";
+      }
+    }
     std::fclose(file);
-    return nullptr;
   }
-  int width = 0, height = 0, channels = 0;
-  stbi_uc *rgb = stbi_load_from_file(file, &width, &height, &channels, 3);
-  std::fclose(file);
-  if (rgb == nullptr)
-    return nullptr;
-  Bitmap *bitmap = CreateBitmapFromRgb(rgb, width, height);
-  stbi_image_free(rgb);
+  if (bitmap == nullptr && why != nullptr)
+    *why = reason;
   return bitmap;
 }
 
