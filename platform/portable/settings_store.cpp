@@ -10,7 +10,7 @@
 // renamed over it) and puts back every line it does not change byte for byte: NUL bytes, carriage
 // returns, a missing last line end and a byte-order mark all stay. A crash during a write leaves the old
 // or the new settings, never a torn file, and perhaps the temporary file: the store removes those of
-// processes that are gone.
+// processes that are gone. A file its owner made read-only is not replaced.
 #include "platform/settings_store.h"
 
 #include <cerrno>
@@ -183,6 +183,10 @@ bool ReplaceFile(const Lines &lines) {
     return false;
   RemoveStaleTemporaries();
   const std::string path = SettingsPath();
+  // The rename would replace a file its owner made read-only; refuse, as the registry refuses a key its
+  // rights protect.
+  if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0)
+    return false;
   const std::string temporary = path + ".tmp." + std::to_string(::getpid());
   FILE *out = std::fopen(temporary.c_str(), "wb");
   if (out == nullptr)

@@ -135,6 +135,26 @@ TEST(SettingsFileTest, AFileThatCannotBeReadIsNeverRewritten) {
   }
 }
 
+TEST(SettingsFileTest, AReadOnlyFileIsReadButNotReplaced) {
+  const std::string folder = UseFreshSettingsStore(), path = SettingsFile(folder);
+  ASSERT_TRUE(StoreWriteValue(L"Debug", L"0"));
+  const std::string kept = "UDP Port=11000\nPilot ID=7\n";
+  ASSERT_TRUE(WriteTextFile(path, kept));
+  ::chmod(path.c_str(), 0444);
+  for (const std::string &part : {folder, folder + "/config", folder + "/config/kestrel"})
+    ::chmod(part.c_str(), 0777);
+  std::string error_output;
+  const int result = RunUnprivileged(
+      [] {
+        const bool read = ReadUdpPort() == 11000 && ReadPilotNumber() == 7;
+        return read && !StoreWriteValue(L"Pilot ID", L"8") && ReadStartupSettings().step_move == 25 ? 0 : 1;
+      },
+      &error_output);
+  EXPECT_EQ(result, 0) << error_output;
+  EXPECT_EQ(ReadTextFile(path), kept);
+  EXPECT_EQ(FilesIn(folder + "/config/kestrel"), 1);
+}
+
 TEST(SettingsFileTest, LinesTheStoreDoesNotChangeAreKeptByteForByte) {
   using namespace std::string_literals;
   const struct {
