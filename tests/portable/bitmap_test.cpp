@@ -84,6 +84,14 @@ TEST(BitmapFile, MissingForeignAndCutShortFilesGiveNoBitmap) {
   ASSERT_TRUE(WriteTextFile(folder + "/claim.png", claim));
   for (const char *name : {"/missing.bmp", "/grid.bmp", "/cut.bmp", "/claim.png"})
     EXPECT_EQ(Load(folder + name), nullptr) << name;
+  // A data chunk that claims a gigabyte in a small file: the decoder would allocate the gigabyte before reading.
+  std::string chunk = ReadTextFile(folder + "/small.png");
+  const size_t data = chunk.find("IDAT") - 4;
+  chunk.replace(data, 4, std::string("\x40\0\0\0", 4));
+  ASSERT_TRUE(WriteTextFile(folder + "/chunk.png", chunk));
+  std::string why;
+  EXPECT_EQ(LoadBitmapFile(Utf8ToWide(folder + "/chunk.png").c_str(), &why), nullptr);
+  EXPECT_EQ(why.substr(0, 10), "cut short:") << why;
   EXPECT_EQ(BitmapWidth(nullptr), 0);
 }
 
