@@ -33,19 +33,28 @@ uint32_t Big32(const unsigned char *bytes) {
 }
 
 // Every chunk of a PNG must fit in what remains of the file: the decoder allocates what a data chunk's length
-// claims before it reads the bytes.
+// claims before it reads the bytes. And the first data chunk must hold data: the decoder copies an empty one into
+// the buffer it has not made yet.
 bool PngChunksFit(FILE *file, uint64_t file_size, std::string *why) {
-  for (uint64_t offset = 8; offset + 12 <= file_size;) {
+  bool data_seen = false;
+  for (uint64_t offset = 8; offset + 8 <= file_size;) {
     unsigned char chunk[8];
     if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0 || std::fread(chunk, 1, 8, file) != 8) {
       *why = "unreadable (read error)";
       return false;
     }
     const uint64_t length = Big32(chunk);
-    if (length > file_size - offset - 12) {
+    if (length > file_size - offset - 8) {
       *why = "cut short: a chunk of " + std::to_string(length) + " bytes at byte " + std::to_string(offset) +
              ", the file has " + std::to_string(file_size);
       return false;
+    }
+    if (std::memcmp(chunk + 4, "IDAT", 4) == 0) {
+      if (length == 0 && !data_seen) {
+        *why = "not a PNG the decoder reads (an empty first data chunk)";
+        return false;
+      }
+      data_seen = true;
     }
     if (std::memcmp(chunk + 4, "IEND", 4) == 0)
       break;
