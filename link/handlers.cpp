@@ -70,8 +70,13 @@ void OnMonitor(ListenerWork *work) {
   context->link_age = 0;
   RemoveEvents(kCodeVektaDisconnected);
   MapView &view = *context->map_view;
-  double altitude = 0.0;
-  std::sscanf(work->text, kMonitorFormat, &view.latitude, &view.longitude, &view.heading, &altitude);
+  // The fields read go into the ownship in order, up to the first that did not match or is not a finite
+  // number: "nan" and "inf" are no position or heading, and would show as such on every page.
+  double fields[4] = {};
+  const int matched = std::sscanf(work->text, kMonitorFormat, &fields[0], &fields[1], &fields[2], &fields[3]);
+  double *const ownship[3] = {&view.latitude, &view.longitude, &view.heading};
+  for (int i = 0; i < matched && i < 3 && std::isfinite(fields[i]); ++i)
+    *ownship[i] = fields[i];
 
   if (context->page_state->current_page == kPageMonitoring || context->tag_database->sync == 1)
     FollowOwnship(context);

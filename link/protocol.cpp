@@ -23,8 +23,9 @@ MessageKind ClassifyDatagram(const char *text) {
 }
 
 int PackSymbol(int first, signed char second, int third) {
-  const unsigned packed = (static_cast<unsigned>(first) * 256u + static_cast<unsigned>(static_cast<int>(second))) * 256u +
-                          static_cast<unsigned>(third);
+  const unsigned packed =
+      (static_cast<unsigned>(first) * 256u + static_cast<unsigned>(static_cast<int>(second))) * 256u +
+      static_cast<unsigned>(third);
   return static_cast<int>(packed & 0xFFFFFFu);
 }
 
@@ -44,8 +45,10 @@ bool FormatSquadText(char *out, size_t capacity, const char *monitor_text, int s
   if (!HasPrefix(monitor_text, kMonitorPrefix))
     return false;
   const char *fields = monitor_text + std::strlen(kMonitorPrefix);
+  // The run is taken as %s takes it: white space before it is skipped.
+  fields += std::strspn(fields, " \t\n\v\f\r");
   const size_t run = std::strcspn(fields, " \t\n\v\f\r");
-  const int n = std::snprintf(out, capacity, "%s%.*s,Squad=%d,Pilot=%d,Type=0", kSquadPrefix, static_cast<int>(run), fields,
-                              squad, pilot);
+  const int n = std::snprintf(out, capacity, "%s%.*s,Squad=%d,Pilot=%d,Type=0", kSquadPrefix, static_cast<int>(run),
+                              fields, squad, pilot);
   return n >= 0 && static_cast<size_t>(n) < capacity;
 }

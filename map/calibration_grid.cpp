@@ -1,10 +1,14 @@
 // calibration_grid.cpp: the grid list with its code index, the grid file reader and the debug overlay.
 #include "map/calibration_grid.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <utility>
 
 #include "app/settings.h"
+#include "map/catalogue.h"
 #include "map/map_view.h"
 #include "map/view_transform.h"
 #include "platform/canvas.h"
@@ -94,10 +98,33 @@ const GridNode *FindGridNode(const CalibrationGrid *grid, int32_t latitude_code,
   return first;
 }
 
+// One "%d" as sscanf reads it (leading white space, a sign, decimal digits), except that a number beyond
+// int is refused: sscanf leaves its value undefined.
+static bool ReadGridInt(const char *&p, int32_t *out) {
+  char *end = nullptr;
+  errno = 0;
+  const long long value = std::strtoll(p, &end, 10);
+  if (end == p || errno == ERANGE || value < INT32_MIN || value > INT32_MAX)
+    return false;
+  *out = static_cast<int32_t>(value);
+  p = end;
+  return true;
+}
+
+static bool ReadGridLiteral(const char *&p, char literal) {
+  if (*p != literal)
+    return false;
+  ++p;
+  return true;
+}
+
 bool ParseGridLine(const char *line, int32_t *latitude_code, int32_t *longitude_code, int32_t *x, int32_t *y) {
-  int a = 0, b = 0, px = 0, py = 0;
-  // Grid files hold only well-formed lines; a piece of anything else must not add a node at (0, 0).
-  if (std::sscanf(line, "[%d:%d]%d:%d", &a, &b, &px, &py) != 4)
+  // "[%d:%d]%d:%d". Grid files hold only well-formed lines; a piece of anything else must not add a node
+  // at (0, 0).
+  int32_t a = 0, b = 0, px = 0, py = 0;
+  const char *p = line;
+  if (!ReadGridLiteral(p, '[') || !ReadGridInt(p, &a) || !ReadGridLiteral(p, ':') || !ReadGridInt(p, &b) ||
+      !ReadGridLiteral(p, ']') || !ReadGridInt(p, &px) || !ReadGridLiteral(p, ':') || !ReadGridInt(p, &py))
     return false;
   *latitude_code = a;
   *longitude_code = b;
@@ -106,20 +133,42 @@ bool ParseGridLine(const char *line, int32_t *latitude_code, int32_t *longitude_
   return true;
 }
 
-bool ReadCalibrationGridFile(const wchar_t *grid_value_name, CalibrationGrid *into) {
-  wchar_t path[kSettingTextCapacity];
-  ReadSetting(grid_value_name, path);
-  FILE *file = OpenFileRead(path);
+// Reads the nodes of the file at path into the empty grid; false, with why, when the file cannot be opened
+// or read to its end.
+static bool ReadGridFromPath(const wchar_t *path, CalibrationGrid *into, std::string *why) {
+  FILE *file = OpenFileRead(path, why);
   if (file == nullptr)
     return false;
+  const uint64_t size = OpenFileSize(file);
+  if (size > kGridFileLimit) {
+    std::fclose(file);
+    *why = "too large: " + std::to_string(size) + " bytes, at most " + std::to_string(kGridFileLimit);
+    return false;
+  }
   char line[kGridLineLimit + 1];
   while (std::fgets(line, sizeof line, file) != nullptr) {
     int32_t a = 0, b = 0, x = 0, y = 0;
     if (ParseGridLine(line, &a, &b, &x, &y))
       AppendGridNode(into, a, b, x, y);
   }
+  // The end of the lines is the end of the file only when nothing went wrong on the way: a grid read in
+  // part would place the map wrongly without a word.
+  const bool read_failed = std::ferror(file) != 0;
   std::fclose(file);
-  return true;
+  if (read_failed)
+    *why = "unreadable (read error)";
+  return !read_failed;
+}
+
+bool ReadCalibrationGridFile(const wchar_t *grid_value_name, CalibrationGrid *into) {
+  wchar_t path[kSettingTextCapacity];
+  ReadSetting(grid_value_name, path);
+  std::string why;
+  if (ReadGridFromPath(path, into, &why))
+    return true;
+  ClearCalibrationGrid(into);
+  ReportUnloadableMapFile("grid", grid_value_name, path, why);
+  return false;
 }
 
 bool LoadCalibrationGrid(const wchar_t *grid_value_name) {

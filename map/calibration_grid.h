@@ -8,6 +8,9 @@ struct Canvas;
 struct MapView;
 
 constexpr int kGridLineLimit = 31; // characters read per grid file line
+// A grid of the whole world in half degrees is about 7 MB; a file far larger was named by mistake, and
+// reading it line by line would hold up the map load for minutes.
+constexpr uint64_t kGridFileLimit = uint64_t{64} << 20;
 
 struct GridNode {
   int32_t latitude_code = 0;  // tenths of a degree, a multiple of 5
@@ -50,13 +53,15 @@ void SwapCalibrationGrids(CalibrationGrid *a, CalibrationGrid *b);
 const GridNode *FindGridNode(const CalibrationGrid *grid, int32_t latitude_code, int32_t longitude_code,
                              int32_t *count = nullptr);
 
-// One grid file line "[%d:%d]%d:%d": false (and nothing written) unless it holds all four integers.
+// One grid file line "[%d:%d]%d:%d": false (and nothing written) unless it holds all four integers, each
+// within int.
 bool ParseGridLine(const char *line, int32_t *latitude_code, int32_t *longitude_code, int32_t *x, int32_t *y);
 
 // Reads the grid file whose path the named setting holds into an empty grid, without touching any shared
-// record, so that it runs without the shared-data lock. False when the file cannot be opened; an empty
-// file gives an empty grid and true. Lines are read 31 characters at a time; a piece that does not hold
-// four integers adds no node.
+// record, so that it runs without the shared-data lock. False, with the grid left empty and a diagnostic
+// line saying why, when the file cannot be opened or read to its end (a folder, a device, a read error, a
+// file over kGridFileLimit); an empty file gives an empty grid and true. Lines are read 31 characters at a
+// time; a piece that does not hold four integers adds no node.
 bool ReadCalibrationGridFile(const wchar_t *grid_value_name, CalibrationGrid *into);
 
 // Replaces g_calibration_grid by the file's contents (empty when it cannot be read). Reads the file in

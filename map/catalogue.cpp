@@ -2,6 +2,7 @@
 #include "map/catalogue.h"
 
 #include "app/wide_text.h"
+#include "platform/diagnostics.h"
 
 static void FillEntry(MapCatalogueEntry &entry, const wchar_t *display, const wchar_t *map_value,
                       const wchar_t *grid_value, int32_t start_x, int32_t start_y) {
@@ -25,4 +26,14 @@ const MapCatalogueEntry *MapCatalogue() {
   // Built once, thread-safely, on the first call.
   static const MapCatalogueEntry *const catalogue = BuildCatalogue();
   return catalogue;
+}
+
+void ReportUnloadableMapFile(const char *kind, const wchar_t *value_name, const wchar_t *path, const std::string &why) {
+  const std::string setting = "\"" + Utf8FromWide(value_name) + "\"";
+  if (path == nullptr || *path == L'\0') {
+    WriteDiagnostic(std::string(kind) + ": " + setting + " is not set, so there is no " + kind + " file to load");
+    return;
+  }
+  WriteDiagnostic(std::string(kind) + ": " + setting + " names \"" + Utf8FromWide(path) +
+                  "\", which cannot be loaded: " + why);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 constexpr int kMapCatalogueSize = 3;
 constexpr int kValueNameCapacity = 1024;
@@ -17,3 +18,8 @@ struct MapCatalogueEntry {
 
 // The catalogue: KRASNODAR, CAUCASUS, GEORGIA, in that order. Filled on first use and kept for the run.
 const MapCatalogueEntry *MapCatalogue();
+
+// One diagnostic line for a map or grid file that could not be loaded: the setting's name, the path it holds and
+// why, e.g. map: "GEORGIA map" names "D:\maps\georgia.bmp", which cannot be loaded: missing. kind is "map" or
+// "grid"; an empty path says that the setting is not set.
+void ReportUnloadableMapFile(const char *kind, const wchar_t *value_name, const wchar_t *path, const std::string &why);

@@ -1,6 +1,8 @@
 // map_view.cpp: the moving map's state record and the loading of a theatre's bitmap and grid.
 #include "map/map_view.h"
 
+#include <string>
+
 #include "app/settings.h"
 #include "app/shared_lock.h"
 #include "app/wide_text.h"
@@ -42,8 +44,13 @@ static bool ValidIndex(int index) { return index >= 0 && index < kMapCatalogueSi
 
 static Bitmap *ReadMapBitmap(int index) {
   wchar_t path[kSettingTextCapacity];
-  ReadSetting(MapCatalogue()[index].map_value_name, path);
-  return LoadBitmapFile(path);
+  const wchar_t *value_name = MapCatalogue()[index].map_value_name;
+  ReadSetting(value_name, path);
+  std::string why;
+  Bitmap *bitmap = LoadBitmapFile(path, &why);
+  if (bitmap == nullptr)
+    ReportUnloadableMapFile("map", value_name, path, why);
+  return bitmap;
 }
 
 // LoadMap's changes to the view, the bitmap already decoded (null when that failed). The view takes the

@@ -193,8 +193,8 @@ void DrawBullseye(Canvas &canvas, const MapView &view, const RouteDatabase &rout
     // A ring none of whose corners lies on the map has no size to draw at.
     if (!RingCorner(routes, grid, view.unit_km ? d : d * 1.852, &qx, &qy))
       continue;
-    const int rx = std::abs(Trunc((routes.bullseye_x - qx) / view.zoom));
-    const int ry = std::abs(Trunc((routes.bullseye_y - qy) / view.zoom));
+    const int rx = std::abs(ClampWindowCoordinate((routes.bullseye_x - qx) / view.zoom));
+    const int ry = std::abs(ClampWindowCoordinate((routes.bullseye_y - qy) / view.zoom));
     CanvasEllipse(canvas, cx - rx + 15, cy - ry + 15, cx + rx - 15, cy + ry - 15);
     for (int b = 0; b < 360; b += 15) {
       const double theta = (b - 90) / kDegreesPerRadian;

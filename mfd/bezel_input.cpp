@@ -28,6 +28,9 @@ void PlayClickSound() { g_click_player(L"button.wav"); }
 // The stick's direction buttons stand for UP, DOWN, RIGHT and LEFT on the TAGGING page. Each comparison sees the number
 // left by the earlier ones, so a stick button may be replaced more than once.
 static int32_t StickDirection(int32_t stick_button) {
+  // 0 is the stick at rest: a direction set to 0 ("no button") must not match it.
+  if (stick_button == 0)
+    return 0;
   const StartupSettings &s = g_shell.settings;
   const int32_t directions[4][2] = {{s.stick_up, 9}, {s.stick_down, 10}, {s.stick_right, 11}, {s.stick_left, 12}};
   bool matched = false;
@@ -53,6 +56,12 @@ static int32_t StickDirectionOnTagging(int32_t stick_button) {
   return g_page_state.current_page == kPageTagging ? StickDirection(stick_button) : 0;
 }
 
+// One pan step. A centre projected through a broken grid may stand near the ends of int; the view stops there.
+static int32_t PanCentre(int32_t centre, int32_t step) {
+  const int64_t moved = int64_t{centre} + step;
+  return static_cast<int32_t>(moved < INT32_MIN ? INT32_MIN : moved > INT32_MAX ? INT32_MAX : moved);
+}
+
 bool PollCursorButtons(bool from_user) {
   const int32_t button = from_user ? g_shell.pending_press : ReadBezelButton(StickDirectionOnTagging);
   if (g_page_state.current_page != kPageTagging || button < 9 || button > 12)
@@ -62,16 +71,16 @@ bool PollCursorButtons(bool from_user) {
   const auto step = static_cast<int32_t>(g_shell.settings.step_move * g_map_view.zoom);
   switch (button) {
   case 9:
-    g_map_view.centre_y -= step;
+    g_map_view.centre_y = PanCentre(g_map_view.centre_y, -step);
     break;
   case 10:
-    g_map_view.centre_y += step;
+    g_map_view.centre_y = PanCentre(g_map_view.centre_y, step);
     break;
   case 11:
-    g_map_view.centre_x += step;
+    g_map_view.centre_x = PanCentre(g_map_view.centre_x, step);
     break;
   default:
-    g_map_view.centre_x -= step;
+    g_map_view.centre_x = PanCentre(g_map_view.centre_x, -step);
     break;
   }
   // Panning by hand ends the following of the ownship.

@@ -255,9 +255,12 @@ bool PageAction(int32_t button) {
   }
 }
 
-// The stick's tag button stands for TAG AGM, and only on the TAGGING page.
+// The stick's tag button stands for TAG AGM, and only on the TAGGING page; 0 is the stick at rest, never its tag
+// button.
 int32_t StickTagButton(int32_t stick_button) {
-  return stick_button == g_shell.settings.stick_tag && g_page_state.current_page == kPageTagging ? 17 : 0;
+  return stick_button != 0 && stick_button == g_shell.settings.stick_tag && g_page_state.current_page == kPageTagging
+             ? 17
+             : 0;
 }
 } // namespace
 

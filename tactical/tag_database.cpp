@@ -117,6 +117,9 @@ void EraseSelectedTag(TagDatabase &tags) {
 }
 
 void ClearTags(TagDatabase &tags) {
+  // The numbers start again at 1, so a selection kept across the clear would pick the next new tag #1 (for
+  // the steering line, and for ERASE TAG).
+  tags.selected = 0;
   if (tags.root.next == nullptr)
     return;
   for (TagRecord *t = tags.root.next; t != nullptr;) {

@@ -65,7 +65,7 @@ void SelectNextTag(TagDatabase &tags, const CalibrationGrid &grid);
 void EraseSelectedTag(TagDatabase &tags);
 
 // Deletes every tag with its incoming-tag messages and sets the counter to 0; an empty list keeps the
-// counter as it is.
+// counter as it is. Nothing is selected afterwards.
 void ClearTags(TagDatabase &tags);
 
 int CountTags(const TagDatabase &tags);

@@ -74,6 +74,9 @@ TEST(ProtocolTest, SentTextsAreExactlyWhatPeersExpect) {
   char text[kSquadTextCapacity];
   ASSERT_TRUE(FormatSquadText(text, sizeof text, "KESTREL MONITOR:Lat=43.5,Long=41.25,Compass=1.5,Alt=1200", 3, 12));
   EXPECT_STREQ(text, "KESTREL SQUAD:Lat=43.5,Long=41.25,Compass=1.5,Alt=1200,Squad=3,Pilot=12,Type=0");
+  // The run is taken as %s takes it: blanks before it are skipped, not forwarded as an empty run.
+  ASSERT_TRUE(FormatSquadText(text, sizeof text, "KESTREL MONITOR: \tLat=43.5,Long=41.25,Compass=1.5,Alt=1200", 3, 12));
+  EXPECT_STREQ(text, "KESTREL SQUAD:Lat=43.5,Long=41.25,Compass=1.5,Alt=1200,Squad=3,Pilot=12,Type=0");
   ASSERT_TRUE(FormatTagText(text, kTagTextCapacity, 43.5, 41.25, PackSymbol(2, 'H', 5), 3, 12));
   EXPECT_STREQ(text, "KESTREL TAG:Lat=43.500000,Long=41.250000,Symb=149509,Squad=3,Pilot=12,Type=0");
 }
@@ -104,6 +107,31 @@ TEST_F(HandlersTest, MonitorKeepsWhatItCannotReadAndFollowsOnlyWhenAsked) {
 
   Handle(" KESTREL MONITOR:Lat=10,Long=10,Compass=0,Alt=0"); // not a MONITOR
   EXPECT_EQ(g_map_view.latitude, 43.75);
+}
+
+TEST_F(HandlersTest, MonitorStopsReadingAtAValueThatIsNoNumber) {
+  // Each field before the first one that is not a finite number takes its new value; that one and those
+  // after it keep theirs, exactly as when a field does not match.
+  const struct {
+    const char *text;
+    double latitude, longitude, heading;
+  } cases[] = {
+      {"KESTREL MONITOR:Lat=nan,Long=41.5,Compass=1,Alt=1200", 43.25, 41.25, 0.5},
+      {"KESTREL MONITOR:Lat=43.75,Long=inf,Compass=1,Alt=1200", 43.75, 41.25, 0.5},
+      {"KESTREL MONITOR:Lat=43.75,Long=41.5,Compass=-INFINITY,Alt=1200", 43.75, 41.5, 0.5},
+      {"KESTREL MONITOR:Lat=43.75,Long=41.5,Compass=1,Alt=nan", 43.75, 41.5, 1.0},
+  };
+  for (const auto &c : cases) {
+    g_map_view.latitude = 43.25;
+    g_map_view.longitude = 41.25;
+    g_map_view.heading = 0.5;
+    Handle(c.text);
+    EXPECT_EQ(g_map_view.latitude, c.latitude) << c.text;
+    EXPECT_EQ(g_map_view.longitude, c.longitude) << c.text;
+    EXPECT_EQ(g_map_view.heading, c.heading) << c.text;
+    EXPECT_EQ(std::wstring(g_map_view.latitude_text).find(L"nan"), std::wstring::npos) << c.text;
+    EXPECT_EQ(std::wstring(g_map_view.longitude_text).find(L"inf"), std::wstring::npos) << c.text;
+  }
 }
 
 TEST_F(HandlersTest, MonitorOutsideTheMapWarnsOnceUntilBackInside) {

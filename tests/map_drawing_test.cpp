@@ -14,8 +14,10 @@
 #include "map/databases_page.h"
 #include "map/map_drawing.h"
 #include "map/map_view.h"
+#include "map/projection.h"
 #include "map/route_drawing.h"
 #include "map/routes.h"
+#include "map/view_transform.h"
 #include "mfd/page_state.h"
 #include "support/map_support.h"
 #include "support/recording_canvas.h"
@@ -287,6 +289,72 @@ TEST_F(MapDrawingTest, BullseyeRingsByZoomAndOnlyWhereTheGridReaches) {
   r.bullseye_index = 0;
   DrawBullseye(rec.canvas, view, g_route_database, g_calibration_grid);
   EXPECT_TRUE(rec.records.empty());
+}
+
+// Every point and box a frame hands the canvas, stretched bitmaps' window rectangles included.
+std::vector<int> Coordinates(const RecordingCanvas &r) {
+  std::vector<int> values;
+  for (const CanvasRecord &rec : r.records) {
+    for (const Point p : {rec.from, rec.to, rec.centre, rec.state.current})
+      values.insert(values.end(), {p.x, p.y});
+    values.insert(values.end(), {rec.rect.left, rec.rect.top, rec.rect.right, rec.rect.bottom, rec.radius});
+    for (const Point p : rec.points)
+      values.insert(values.end(), {p.x, p.y});
+  }
+  return values;
+}
+
+TEST_F(ShellTest, AGridWithPixelsNearTheEndsOfIntDrawsWithoutOverflow) {
+  // Pixels near 2^31 in a grid file are valid integers; projected and seen at a small zoom they lie far beyond
+  // int in the window, and the drawing adds its offsets to them.
+  Lattice far;
+  far.x0 = 2147483000.0;
+  far.y0 = -2147483000.0;
+  BuildIndexedGrid(&g_calibration_grid, LatticeNodes(far));
+  g_shell.settings.debug = 1; // the grid's circles and the inverse projection's construction too
+  g_map_view.current_map = 0;
+  g_squad_group.joined = 1;
+  g_map_view.latitude = 43.25;
+  g_map_view.longitude = 40.25;
+  int32_t x = 0, y = 0;
+  ASSERT_TRUE(GeoToMapPixel(&g_calibration_grid, 43.3, 40.3, &x, &y));
+  for (int i = 1; i <= 3; ++i)
+    AddRoutePoint(x + i, y - i, 43.3 + i / 100.0, 40.3, i, 1);
+  SetRouteTarget(x, y, 43.3, 40.3);
+  SelectNextBullseye();
+  ASSERT_NE(g_route_database.bullseye_index, 0);
+  AddTag(g_tag_database, 0, 1, TagSymbol{1, 2, 4}, 43.4, 40.4, g_shell.outbox);
+  SelectNextTag(g_tag_database, g_calibration_grid);
+  SetAgmMark(g_tag_database, 43.2, 40.2);
+  SquadMember mate;
+  mate.pilot = 7;
+  mate.squad = g_squad_group.squad_number;
+  mate.on_map = 1;
+  mate.bitmap_x = x;
+  mate.bitmap_y = y;
+  UpdateSquadMember(g_squad_group, mate);
+
+  RecordingCanvas recorder;
+  InitRecordingCanvas(recorder, 425, 425);
+  const struct { int32_t centre_x, centre_y; } views[] = {{0, 0}, {x, y}, {INT32_MIN, INT32_MAX}};
+  for (const double zoom : {0.25, 1.0, 4.0})
+    for (const auto &v : views)
+      for (const int page : {kPageMonitoring, kPageTagging}) {
+        g_map_view.zoom = zoom;
+        ApplyZoom(g_map_view);
+        g_map_view.centre_x = v.centre_x;
+        g_map_view.centre_y = v.centre_y;
+        g_page_state.current_page = page;
+        recorder.records.clear();
+        PaintDisplay(recorder.canvas);
+        for (const int value : Coordinates(recorder))
+          ASSERT_LE(std::abs(static_cast<int64_t>(value)), kWindowCoordinateLimit + 1000)
+              << "zoom " << zoom << ", centre " << v.centre_x << ", page " << page;
+      }
+  // Panning stops at the end of int.
+  g_map_view.centre_x = INT32_MAX;
+  ShellKey(0x27); // RIGHT
+  EXPECT_EQ(g_map_view.centre_x, INT32_MAX);
 }
 
 TEST(DatabasesPage, SevenLinesInTwoBlocksCentredOnTheWindow) {

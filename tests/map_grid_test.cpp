@@ -50,6 +50,9 @@ TEST_F(GridFileTest, OneNodePerWellFormedLineInFileOrder) {
       {"[435:380]1520:2210\r\n[435:385]1700:2212", "[435:380]1520:2210\n[435:385]1700:2212\n"},
       {"", ""}, // an empty file is a valid, empty grid
       {"garbage\n\n[435:380]1520\n435:380]1:2\n[435:385]1700:2212\n[x:380]1:2\n", "[435:385]1700:2212\n"},
+      // A number beyond int is no pixel (sscanf would leave its value undefined).
+      {"[435:380]2147483648:1\n[435:380]1:-2147483649\n[435:380]-2147483648:2147483647\n",
+       "[435:380]-2147483648:2147483647\n"},
       // Lines are read 31 characters at a time: padding past the limit keeps the node, and a piece that
       // happens to hold a node line adds that node.
       {padded + std::string(31, '#') + "[440:380]1:2\n", "[435:380]1520:2210\n[440:380]1:2\n"},

@@ -2,6 +2,7 @@
 // messages and the lock phases.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "app/settings.h"
@@ -10,6 +11,7 @@
 #include "map/catalogue.h"
 #include "map/map_view.h"
 #include "map/projection.h"
+#include "platform/settings_store.h"
 #include "status/event_codes.h"
 #include "status/event_log.h"
 #include "support/map_support.h"
@@ -99,6 +101,51 @@ TEST_F(MapLoadTest, FailedLoadsNameTheFailureAndAnnounceNothing) {
   EXPECT_EQ(g_map_view.current_map, 2);
   EXPECT_EQ(ProjectedX(), -1) << "the old grid does not belong to this map";
   EXPECT_EQ(MapLoadedLifetime(), 0);
+}
+
+TEST_F(MapLoadTest, AFileThatCannotBeLoadedStopsTheLoadWithALineSayingWhy) {
+  // A BMP of 130 bytes that claims 20000 x 20000 pixels.
+  std::string huge = "BM";
+  for (const uint32_t field :
+       {130u, 0u, 66u, 40u, 20000u, 20000u, 0x200001u, 3u, 64u, 0u, 0u, 0u, 0u, 0xFF0000u, 0xFF00u, 0xFFu})
+    for (int i = 0; i < 4; ++i)
+      huge.push_back(static_cast<char>(field >> (8 * i) & 0xFF));
+  huge.append(64, '\0');
+  ASSERT_TRUE(WriteTextFile(folder + "/huge.bmp", huge));
+  const struct {
+    const char *map, *grid; // files in the folder; "" leaves the setting unset, "/" names the folder itself
+    std::string line;       // the line that says why
+  } cases[] = {
+      {"map.bmp", "/", "grid: \"GEORGIA grid\" names \"F/\", which cannot be loaded: a folder, not a file"},
+      {"map.bmp", "absent.grid", "grid: \"GEORGIA grid\" names \"F/absent.grid\", which cannot be loaded: missing"},
+      {"absent.bmp", "1.grid", "map: \"GEORGIA map\" names \"F/absent.bmp\", which cannot be loaded: missing"},
+      {"1.grid", "1.grid", "map: \"GEORGIA map\" names \"F/1.grid\", which cannot be loaded: not a BMP"},
+      {"huge.bmp", "1.grid",
+       "map: \"GEORGIA map\" names \"F/huge.bmp\", which cannot be loaded: too large: 20000 x 20000 pixels, at most "
+       "16384 x 16384"},
+      {"", "1.grid", "map: \"GEORGIA map\" is not set, so there is no map file to load"},
+  };
+  const MapCatalogueEntry &georgia = MapCatalogue()[2];
+  for (const auto &c : cases) {
+    for (const auto &[name, file] :
+         {std::pair(georgia.map_value_name, c.map), std::pair(georgia.grid_value_name, c.grid)})
+      if (*file == '\0')
+        StoreDeleteValue(name);
+      else
+        SetPath(name, std::string(file) == "/" ? "" : file);
+    ClearEvents();
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(LoadMapSequence(2)) << c.line;
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(MapLoadedLifetime(), 0) << "no MAP LOADED: " << c.line;
+    EXPECT_EQ(ProjectedX(), -1) << "no grid: " << c.line;
+    std::string expected = c.line;
+    if (const size_t at = expected.find("\"F/"); at != std::string::npos)
+      expected.replace(at + 1, 1, folder);
+    // One line; the portable loader adds "or PNG" to "not a BMP".
+    EXPECT_EQ(said.substr(0, expected.size()), expected);
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  }
 }
 
 TEST_F(MapLoadTest, FilesAreReadOutsideTheLockAndSwappedInUnderIt) {

@@ -161,6 +161,21 @@ TEST_F(ShellTest, StickDirectionsAreReadOnlyWhileTheBezelIsIdle) {
   EXPECT_EQ(g_map_view.centre_x, -25);
 }
 
+TEST_F(ShellTest, AStickButtonSetTo0NeverMatchesTheStickAtRest) {
+  g_page_state.current_page = kPageTagging;
+  g_shell.settings.stick_up = 0;
+  g_shell.settings.stick_tag = 0;
+  g_map_view.centre_x = g_map_view.centre_y = 100;
+  for (int tick = 0; tick < 3; ++tick) // bezel and stick idle
+    Tick(kButtonTimer);
+  EXPECT_EQ(g_map_view.centre_y, 100) << "no pan without a button";
+  EXPECT_EQ(clicks, 0);
+  EXPECT_EQ(CountTags(g_tag_database), 0);
+  stick_mask = Mask(12); // the other directions still pan
+  Tick(kButtonTimer);
+  EXPECT_EQ(g_map_view.centre_x, 125);
+}
+
 class TaggingButtonsTest : public ShellTest {
 protected:
   void SetUp() override {
@@ -225,6 +240,25 @@ TEST_F(TaggingButtonsTest, TagCenterAndTheStickTagButton) {
   stick_mask = Mask(7);
   Tick(kButtonTimer);
   EXPECT_EQ(CountTags(g_tag_database), 2) << "off the TAGGING page";
+}
+
+TEST_F(TaggingButtonsTest, ClearingTheTagsLeavesNoTagSelected) {
+  // The numbers restart after a clear: a selection kept would fall on the next tag #1, for the steering line and
+  // for ERASE TAG.
+  for (const int key : {'0', '6'}) { // CLEAR TAGS, RESET ALL
+    for (const double latitude : {43.2, 43.3})
+      AddTag(g_tag_database, 0, 1, TagSymbol{}, latitude, 40.2, g_shell.outbox);
+    SelectNextTag(g_tag_database, g_calibration_grid);
+    ASSERT_EQ(g_tag_database.selected, 1u);
+    g_page_state.current_page = kPageDatabases;
+    EXPECT_TRUE(Press(key));
+    ASSERT_EQ(AddTag(g_tag_database, 1, 7, TagSymbol{}, 43.4, 40.4, g_shell.outbox), 1);
+    EXPECT_EQ(g_tag_database.selected, 0u) << static_cast<char>(key);
+    g_page_state.current_page = kPageMonitoring;
+    EXPECT_FALSE(Press('9')) << "ERASE TAG has nothing to erase";
+    EXPECT_EQ(CountTags(g_tag_database), 1);
+    ClearTags(g_tag_database);
+  }
 }
 
 TEST_F(ShellTest, SquadButtonsJoinAndStepTheIdentity) {

@@ -1,16 +1,71 @@
-// bitmap.cpp: portable implementation of bitmap.h: BMP and PNG files decoded with stb_image.
+// bitmap.cpp: portable implementation of bitmap.h: BMP and PNG files decoded with stb_image, once their
+// headers have been checked against their sizes (bitmap_file.h).
 #include "platform/bitmap.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
+#include "platform/bitmap_file.h"
+#include "platform/files.h"
 #include "platform/portable/bitmap_data.h"
-#include "platform/portable/utf8.h"
+
+// Whatever a file claims, no buffer of the decoder grows beyond the limit: a deflate stream may unpack to far more
+// than the image's rows, and the decoder keeps growing its output while the stream goes on.
+static void *DecoderRealloc(void *block, size_t size) {
+  return size > kBitmapMaxBytes ? nullptr : std::realloc(block, size);
+}
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_BMP
 #define STBI_ONLY_PNG
+#define STBI_MALLOC(size) DecoderRealloc(nullptr, size)
+#define STBI_REALLOC(block, size) DecoderRealloc(block, size)
+#define STBI_FREE(block) std::free(block)
 #include <stb_image.h>
+
+namespace {
+
+uint32_t Big32(const unsigned char *bytes) {
+  return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
+}
+
+// Every chunk of a PNG must fit in what remains of the file: the decoder allocates what a data chunk's length
+// claims before it reads the bytes. And the first data chunk must hold data: the decoder copies an empty one into
+// the buffer it has not made yet.
+bool PngChunksFit(FILE *file, uint64_t file_size, std::string *why) {
+  bool data_seen = false;
+  for (uint64_t offset = 8; offset + 8 <= file_size;) {
+    unsigned char chunk[8];
+    if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0 || std::fread(chunk, 1, 8, file) != 8) {
+      *why = "unreadable (read error)";
+      return false;
+    }
+    const uint64_t length = Big32(chunk);
+    if (length > file_size - offset - 8) {
+      *why = "cut short: a chunk of " + std::to_string(length) + " bytes at byte " + std::to_string(offset) +
+             ", the file has " + std::to_string(file_size);
+      return false;
+    }
+    if (std::memcmp(chunk + 4, "IDAT", 4) == 0) {
+      if (length == 0 && !data_seen) {
+        *why = "not a PNG the decoder reads (an empty first data chunk)";
+        return false;
+      }
+      data_seen = true;
+    }
+    if (std::memcmp(chunk + 4, "IEND", 4) == 0)
+      break;
+    offset += 12 + length;
+  }
+  return true;
+}
+
+const unsigned char kPngStart[4] = {0x89, 'P', 'N', 'G'};
+
+} // namespace
 
 Bitmap *CreateBitmapFromRgb(const unsigned char *rgb, int width, int height) {
   if (width <= 0 || height <= 0)
@@ -33,50 +88,43 @@ Bitmap *CreateBitmapFromRgb(const unsigned char *rgb, int width, int height) {
   return new Bitmap{width, height, surface};
 }
 
-static uint32_t Little(const unsigned char *bytes, int count) {
-  uint32_t value = 0;
-  for (int i = count - 1; i >= 0; --i)
-    value = value << 8 | bytes[i];
-  return value;
-}
-
-// True for an uncompressed BMP whose file ends before its last row of pixels. The decoder would make up
-// the missing rows; Windows refuses such a file, and so do we, rather than show a map half black.
-static bool BmpCutShort(FILE *file) {
-  unsigned char header[34];
-  const size_t got = std::fread(header, 1, sizeof header, file);
-  std::fseek(file, 0, SEEK_END);
-  const long size = std::ftell(file);
-  std::rewind(file);
-  if (got < sizeof header || header[0] != 'B' || header[1] != 'M' || Little(header + 14, 4) < 40 ||
-      Little(header + 30, 4) != 0)
+// Whether the open file may go to the decoder: its header within the limits and its size, and for a PNG every chunk
+// within the file.
+static bool Decodable(FILE *file, std::string *why) {
+  unsigned char head[kBitmapHeadBytes];
+  const size_t got = std::fread(head, 1, sizeof head, file);
+  if (std::ferror(file)) {
+    *why = "unreadable (read error)";
     return false;
-  const uint64_t offset = Little(header + 10, 4);
-  const uint64_t width = Little(header + 18, 4);
-  const auto height = static_cast<int32_t>(Little(header + 22, 4));
-  const uint64_t bits = Little(header + 28, 2);
-  const uint64_t row_bytes = (width * bits + 31) / 32 * 4;
-  const uint64_t rows = height < 0 ? -static_cast<int64_t>(height) : height;
-  return size < 0 || offset + row_bytes * rows > static_cast<uint64_t>(size);
+  }
+  const uint64_t size = OpenFileSize(file);
+  if (!CheckBitmapHeader(head, got, size, BitmapFormats{.png = true}, why))
+    return false;
+  const bool png = got >= sizeof kPngStart && std::memcmp(head, kPngStart, sizeof kPngStart) == 0;
+  return !png || PngChunksFit(file, size, why);
 }
 
-Bitmap *LoadBitmapFile(const wchar_t *path) {
-  if (path == nullptr)
-    return nullptr;
-  FILE *file = std::fopen(WideToUtf8(path).c_str(), "rb");
-  if (file == nullptr)
-    return nullptr;
-  if (BmpCutShort(file)) {
-    std::fclose(file);
-    return nullptr;
+Bitmap *LoadBitmapFile(const wchar_t *path, std::string *why) {
+  std::string reason;
+  FILE *file = OpenBinaryFileRead(path, &reason);
+  Bitmap *bitmap = nullptr;
+  if (file != nullptr && Decodable(file, &reason)) {
+    std::rewind(file);
+    int width = 0, height = 0, channels = 0;
+    stbi_uc *rgb = stbi_load_from_file(file, &width, &height, &channels, 3);
+    if (rgb == nullptr) {
+      reason = std::string("not a BMP or PNG the decoder reads (") + stbi_failure_reason() + ")";
+    } else {
+      bitmap = CreateBitmapFromRgb(rgb, width, height);
+      stbi_image_free(rgb);
+      if (bitmap == nullptr)
+        reason = "too large for the memory left";
+    }
   }
-  int width = 0, height = 0, channels = 0;
-  stbi_uc *rgb = stbi_load_from_file(file, &width, &height, &channels, 3);
-  std::fclose(file);
-  if (rgb == nullptr)
-    return nullptr;
-  Bitmap *bitmap = CreateBitmapFromRgb(rgb, width, height);
-  stbi_image_free(rgb);
+  if (file != nullptr)
+    std::fclose(file);
+  if (bitmap == nullptr && why != nullptr)
+    *why = reason;
   return bitmap;
 }
 

@@ -75,8 +75,23 @@ TEST(BitmapFile, MissingForeignAndCutShortFilesGiveNoBitmap) {
   ASSERT_TRUE(WriteTextFile(folder + "/grid.bmp", "[0:0]10:20\n"));
   // The decoder would make up the rows missing from a BMP cut short; a half-black map must not load.
   ASSERT_TRUE(WriteTextFile(folder + "/cut.bmp", Bmp24(8, 8, false).substr(0, 54 + 40)));
-  for (const char *name : {"/missing.bmp", "/grid.bmp", "/cut.bmp"})
+  // A PNG whose header claims 16384 x 16384 pixels over a few bytes: the decoder would allocate the rows first.
+  cairo_surface_t *image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 4, 2);
+  ASSERT_EQ(cairo_surface_write_to_png(image, (folder + "/small.png").c_str()), CAIRO_STATUS_SUCCESS);
+  cairo_surface_destroy(image);
+  std::string claim = ReadTextFile(folder + "/small.png");
+  claim.replace(16, 8, std::string("\0\0\x40\0\0\0\x40\0", 8));
+  ASSERT_TRUE(WriteTextFile(folder + "/claim.png", claim));
+  for (const char *name : {"/missing.bmp", "/grid.bmp", "/cut.bmp", "/claim.png"})
     EXPECT_EQ(Load(folder + name), nullptr) << name;
+  // A data chunk that claims a gigabyte in a small file: the decoder would allocate the gigabyte before reading.
+  std::string chunk = ReadTextFile(folder + "/small.png");
+  const size_t data = chunk.find("IDAT") - 4;
+  chunk.replace(data, 4, std::string("\x40\0\0\0", 4));
+  ASSERT_TRUE(WriteTextFile(folder + "/chunk.png", chunk));
+  std::string why;
+  EXPECT_EQ(LoadBitmapFile(Utf8ToWide(folder + "/chunk.png").c_str(), &why), nullptr);
+  EXPECT_EQ(why.substr(0, 10), "cut short:") << why;
   EXPECT_EQ(BitmapWidth(nullptr), 0);
 }
 

@@ -1,9 +1,15 @@
 // settings_file_test.cpp: the portable settings file keeps what it does not understand and never tears.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <dirent.h>
+#include <filesystem>
+#include <functional>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "app/settings.h"
 #include "platform/settings_store.h"
@@ -60,5 +66,139 @@ TEST(SettingsFileTest, UnwritableFolderLeavesValuesInMemory) {
   ASSERT_TRUE(WriteTextFile(folder + "/config", "a file where the folder should be"));
   EXPECT_FALSE(StoreWriteValue(L"UDP Port", L"10320"));
   EXPECT_EQ(ReadUdpPort(), 10320) << "a refused write is ignored";
+}
+
+// Runs body in a child process whose standard error is captured, as a user that the file's permissions keep
+// out: root reads everything, so a run as root drops to "nobody" first. The child's exit code is body's result.
+int RunUnprivileged(const std::function<int()> &body, std::string *error_output) {
+  int pipe_ends[2];
+  if (::pipe(pipe_ends) != 0)
+    return -1;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(pipe_ends[1], 2);
+    ::close(pipe_ends[0]);
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+      ::_exit(99);
+    ::_exit(body());
+  }
+  ::close(pipe_ends[1]);
+  char buffer[512];
+  for (ssize_t n; (n = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0;)
+    error_output->append(buffer, static_cast<size_t>(n));
+  ::close(pipe_ends[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int Occurrences(const std::string &text, const std::string &part) {
+  int count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+    ++count;
+  return count;
+}
+
+TEST(SettingsFileTest, AFileThatCannotBeReadIsNeverRewritten) {
+  const std::string kept = "UDP Port=11000\nPilot ID=7\nGEORGIA map=/maps/georgia.bmp\n";
+  for (const bool folder_instead : {false, true}) {
+    const std::string folder = UseFreshSettingsStore(), path = SettingsFile(folder);
+    ASSERT_TRUE(StoreWriteValue(L"Debug", L"0"));
+    if (folder_instead) {
+      std::filesystem::remove(path);
+      std::filesystem::create_directory(path);
+      ASSERT_TRUE(WriteTextFile(path + "/notes", kept));
+    } else {
+      ASSERT_TRUE(WriteTextFile(path, kept));
+      ::chmod(path.c_str(), 0);
+    }
+    // The folders are open to the unprivileged user, so that only the file itself is out of reach.
+    for (const std::string &part : {folder, folder + "/config", folder + "/config/kestrel"})
+      ::chmod(part.c_str(), 0777);
+    std::string error_output;
+    const int result = RunUnprivileged(
+        [] {
+          // The port's repair and every default would be written back from a store that read as empty.
+          const bool port_ok = ReadUdpPort() == kDefaultUdpPort;
+          const bool defaults = ReadStartupSettings().step_move == 100 && ReadPilotNumber() == 1;
+          wchar_t text[kSettingTextCapacity];
+          const bool nothing = ReadSetting(L"GEORGIA map", text) && text[0] == L'\0';
+          return port_ok && defaults && nothing && !StoreWriteValue(L"Pilot ID", L"8") ? 0 : 1;
+        },
+        &error_output);
+    EXPECT_EQ(result, 0) << "folder " << folder_instead << ": " << error_output;
+    ::chmod(path.c_str(), 0644);
+    EXPECT_EQ(ReadTextFile(folder_instead ? path + "/notes" : path), kept) << "folder " << folder_instead;
+    EXPECT_EQ(Occurrences(error_output, "settings: \"" + path + "\" cannot be read"), 1)
+        << "said once, naming the file: " << error_output;
+    EXPECT_EQ(FilesIn(folder + "/config/kestrel"), 1) << "no temporary file either";
+  }
+}
+
+TEST(SettingsFileTest, AReadOnlyFileIsReadButNotReplaced) {
+  const std::string folder = UseFreshSettingsStore(), path = SettingsFile(folder);
+  ASSERT_TRUE(StoreWriteValue(L"Debug", L"0"));
+  const std::string kept = "UDP Port=11000\nPilot ID=7\n";
+  ASSERT_TRUE(WriteTextFile(path, kept));
+  ::chmod(path.c_str(), 0444);
+  for (const std::string &part : {folder, folder + "/config", folder + "/config/kestrel"})
+    ::chmod(part.c_str(), 0777);
+  std::string error_output;
+  const int result = RunUnprivileged(
+      [] {
+        const bool read = ReadUdpPort() == 11000 && ReadPilotNumber() == 7;
+        return read && !StoreWriteValue(L"Pilot ID", L"8") && ReadStartupSettings().step_move == 25 ? 0 : 1;
+      },
+      &error_output);
+  EXPECT_EQ(result, 0) << error_output;
+  EXPECT_EQ(ReadTextFile(path), kept);
+  EXPECT_EQ(FilesIn(folder + "/config/kestrel"), 1);
+}
+
+TEST(SettingsFileTest, LinesTheStoreDoesNotChangeAreKeptByteForByte) {
+  using namespace std::string_literals;
+  const struct {
+    std::string before, after;
+  } cases[] = {
+      {"A=1\nNul=a\0b\0\nUDP Port=1\n"s, "A=1\nNul=a\0b\0\nUDP Port=12000\n"s},
+      {"UDP Port=1\r\nB=\xff\xfe\r\nno line end", "UDP Port=12000\r\nB=\xff\xfe\r\nno line end"},
+      {"A=1\nno line end", "A=1\nno line end\nUDP Port=12000\n"},
+      // A byte-order mark (some editors write one) is neither part of the first name nor lost.
+      {"\xEF\xBB\xBFUDP Port=1\nB=2\n", "\xEF\xBB\xBFUDP Port=12000\nB=2\n"},
+  };
+  for (const auto &c : cases) {
+    const std::string folder = UseFreshSettingsStore();
+    ASSERT_TRUE(StoreWriteValue(L"Debug", L"0"));
+    ASSERT_TRUE(WriteTextFile(SettingsFile(folder), c.before));
+    WriteSetting(L"UDP Port", L"12000");
+    EXPECT_EQ(ReadTextFile(SettingsFile(folder)), c.after);
+  }
+}
+
+TEST(SettingsFileTest, TemporaryFilesOfInterruptedWritesAreRemoved) {
+  const std::string folder = UseFreshSettingsStore(), settings = folder + "/config/kestrel";
+  ASSERT_TRUE(StoreWriteValue(L"Debug", L"0"));
+  const pid_t gone = ::fork();
+  if (gone == 0)
+    ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  const auto temporary = [&](long pid) { return settings + "/settings.ini.tmp." + std::to_string(pid); };
+  const struct {
+    std::string path;
+    bool stale;
+  } files[] = {
+      {temporary(gone), true},         // its process is gone
+      {temporary(::getpid()), true},   // an earlier process with this number: this one writes under a lock
+      {temporary(1), true},            // a live process, but far older than any write takes
+      {temporary(::getppid()), false}, // a live process, fresh: perhaps another copy writing now
+      {settings + "/settings.ini.tmp.notes", false}, // not a name the store gives
+  };
+  for (const auto &f : files)
+    ASSERT_TRUE(WriteTextFile(f.path, "UDP Port=1"));
+  std::filesystem::last_write_time(temporary(1), std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+  WriteSetting(L"UDP Port", L"12000");
+  for (const auto &f : files)
+    EXPECT_EQ(std::filesystem::exists(f.path), !f.stale) << f.path;
+  EXPECT_EQ(ReadTextFile(SettingsFile(folder)), "Debug=0\nUDP Port=12000\n");
 }
 } // namespace

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <windows.h>
 
 #include "platform/bitmap.h"
@@ -241,6 +242,42 @@ TEST_F(GdiCanvasTest, LoadedBitmapIsStretchedFromItsSourceRectangle) {
   FreeBitmap(bitmap);
 
   EXPECT_EQ(LoadBitmapFile(L"C:\\no\\such\\map.bmp"), nullptr);
+}
+
+// An 8-bit run-length BMP of width x 2 pixels (a 256-colour palette, then the runs): LoadImage has always read them,
+// so the header check lets them through when their runs can cover the image, and only then.
+std::string RunLengthBmp(uint32_t width, uint32_t height, const std::string &runs) {
+  std::string file = "BM";
+  const auto put = [&file](uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+      file.push_back(static_cast<char>(value >> (8 * i) & 0xFF));
+  };
+  const uint32_t offset = 14 + 40 + 1024, size = static_cast<uint32_t>(runs.size());
+  // File header, then the info header: one plane of 8 bits, BI_RLE8, no resolution, the whole palette.
+  const std::pair<uint32_t, int> fields[] = {
+      {offset + size, 4}, {0, 4}, {offset, 4}, {40, 4}, {width, 4}, {height, 4}, {1, 2}, {8, 2}, {1, 4},
+      {size, 4},          {0, 4}, {0, 4},      {0, 4},  {0, 4}};
+  for (const auto &[value, bytes] : fields)
+    put(value, bytes);
+  for (int i = 0; i < 256; ++i)
+    put(static_cast<uint32_t>(i * 0x010101), 4);
+  return file + runs;
+}
+
+TEST(Win32Bitmap, RunLengthFilesLoadOnlyWhenTheirRunsCanCoverThem) {
+  const std::string folder = MakeScratchFolder();
+  const std::string two_rows("\x08\x01\x00\x00\x08\x02\x00\x01", 8); // 8 pixels, end of line, 8 pixels, end
+  ASSERT_TRUE(WriteTextFile(folder + "\\runs.bmp", RunLengthBmp(8, 2, two_rows)));
+  ASSERT_TRUE(WriteTextFile(folder + "\\claim.bmp", RunLengthBmp(16000, 16000, two_rows)));
+  const std::string runs = folder + "\\runs.bmp", claim = folder + "\\claim.bmp";
+  Bitmap *bitmap = LoadBitmapFile(std::wstring(runs.begin(), runs.end()).c_str());
+  ASSERT_NE(bitmap, nullptr);
+  EXPECT_EQ(BitmapWidth(bitmap), 8);
+  EXPECT_EQ(BitmapHeight(bitmap), 2);
+  FreeBitmap(bitmap);
+  std::string why;
+  EXPECT_EQ(LoadBitmapFile(std::wstring(claim.begin(), claim.end()).c_str(), &why), nullptr);
+  EXPECT_EQ(why.substr(0, 10), "cut short:");
 }
 
 } // namespace
