@@ -45,11 +45,14 @@ constexpr auto kPollPeriod = std::chrono::milliseconds(50);
 // The window: 425 pixels square in MFD mode at the screen's top left corner; the base text height is 425 * 17 / 520.
 constexpr int kWindow = 425;
 constexpr int kTextHeight = kWindow * 17 / 520;
-// The event messages stand one a line from the sixth line down, over every page. The run keeps them to at most ten
-// lines wherever a check looks: before the flight only "NO MAP LOADED", "VEKTA DISCONNECTED" and "MAP LOADED" can
-// show; the nine "INCOMING ROUTE" of the first route are cleared with CLEAR MSGS once the ownship has moved (so the
-// whole route has been handled), and after that only "!!! EM DB RESET DONE !!!", one "TAG SENT" and one line per tag
-// a peer makes can come. Every check that counts a colour the messages also use counts it below that block only.
+// The event messages stand one a line from the sixth line down, over every page, shown every other second. The run
+// keeps them to at most ten lines where a check looks: before the flight only "NO MAP LOADED", "VEKTA DISCONNECTED"
+// and "MAP LOADED" can show. The first route brings nine "INCOMING ROUTE"; while they stand, only colours no message
+// uses are counted, and the map's movement well below them. CLEAR MSGS removes them once the ownship has moved (so the
+// whole route has been handled), and after that only "!!! EM DB RESET DONE !!!", one "TAG SENT", "VEKTA DISCONNECTED"
+// should the feed fall silent, and a line per tag a peer makes can come: a peer tags first after eight seconds and
+// then every twenty or more, so ten lines hold for over a minute of flight, several times what a run takes. Every
+// check that counts a colour the messages also use counts it below those ten lines only.
 constexpr int kOverlayLines = 10;
 constexpr int kBelowMessages = (5 + kOverlayLines) * kTextHeight;
 
