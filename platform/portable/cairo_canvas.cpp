@@ -466,7 +466,17 @@ void Stretch(void *impl, const Bitmap *bitmap, Rect source, Rect destination) {
   cairo_restore(cr);
 }
 
-constexpr CanvasBackend kCairoBackend = {Line, Arc, Rectangle, Ellipse, Polygon, Text, TextWidth, Invert, Stretch};
+void Fill(void *impl, Rect rect, Colour colour) {
+  cairo_t *cr = Context(impl);
+  BeginSolid(cr, colour);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_rectangle(cr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+  cairo_fill(cr);
+  cairo_restore(cr);
+}
+
+constexpr CanvasBackend kCairoBackend = {Line, Arc,       Rectangle, Ellipse, Polygon,
+                                         Text, TextWidth, Invert,    Stretch, Fill};
 
 } // namespace
 
