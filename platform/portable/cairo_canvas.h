@@ -5,9 +5,14 @@
 
 #include "platform/canvas.h"
 
+struct FrameBuffer;
+
 // A canvas over cr for one paint of a width × height window. The canvas keeps cr and does not own it.
 Canvas MakeCairoCanvas(cairo_t *cr, int width, int height);
 
 // The family name the canvas sets its text in: "Lucida Console" when fontconfig has it, else the bold
 // monospace stand-in.
 const char *CairoCanvasFontFamily();
+
+// The image surface (RGB24) behind a frame of this front end, for presenting and saving it.
+cairo_surface_t *CairoFrameBufferSurface(FrameBuffer *frame);
