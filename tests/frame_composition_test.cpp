@@ -5,9 +5,14 @@
 // once into a new one: the pixels must be the same. Runs on the Cairo canvas and, under Wine, on GDI.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
 
+#include "app/composed_frame.h"
+#include "app/shared_lock.h"
 #include "app/shell.h"
 #include "app/wide_text.h"
 #include "link/listener.h"
@@ -163,6 +168,59 @@ TEST_F(FrameCompositionTest, AFrameDrawnOverTheLastIsTheFrameDrawnFromNothing) {
   g_page_state.current_page = kPageFailures;
   for (int i = 0; i < 6; ++i)
     Step("FAILURES STATUS, paint " + std::to_string(i));
+}
+
+// A viewer on a third thread (a web display, say) copies the latest composed frame while the listener changes
+// the records and the user-interface thread composes; it never takes the shared-data lock, and what it gets is
+// a whole frame, the last one once the composing stops.
+TEST_F(FrameCompositionTest, ConcurrentViewerGetsWholeFramesWithoutTheSharedLock) {
+  LoadMap();
+  g_page_state.current_page = kPageMonitoring;
+  WatchComposedFrames(true);
+  std::atomic<bool> done{false};
+  std::thread listener([&] {
+    for (int i = 0; !done; i = (i + 1) % 100) {
+      SharedGuard guard = LockSharedData();
+      HandleDatagram("KESTREL MONITOR:Lat=42.%02d,Long=38.5,Compass=0.5,Alt=3000", i);
+    }
+  });
+  std::atomic<int> seen{0}, whole{0};
+  std::atomic<bool> viewed{false};
+  std::thread viewer([&] {
+    ComposedFrame frame;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (seen < 20 && std::chrono::steady_clock::now() < until) {
+      const uint64_t before = frame.number;
+      if (!CopyComposedFrame(frame)) {
+        std::this_thread::yield();
+        continue;
+      }
+      ++seen;
+      int lit = 0;
+      for (const uint32_t pixel : frame.pixels)
+        lit += pixel != 0 ? 1 : 0;
+      whole += frame.number > before && frame.width == 425 && frame.height == 425 && lit > 2000 ? 1 : 0;
+    }
+    viewed = true;
+  });
+  while (!viewed)
+    ShellComposeFrame(reused);
+  viewer.join();
+  done = true;
+  listener.join();
+  EXPECT_EQ(whole.load(), 20);
+
+  ShellComposeFrame(reused);
+  ComposedFrame last;
+  ASSERT_TRUE(CopyComposedFrame(last));
+  int stride = 0;
+  const auto *pixels = reinterpret_cast<const unsigned char *>(FrameBufferPixels(reused, &stride));
+  int differ = 0;
+  for (int y = 0; y < 425; ++y)
+    for (int x = 0; x < 425; ++x)
+      differ += (reinterpret_cast<const uint32_t *>(pixels + y * stride)[x] & 0xFFFFFFu) != last.pixels[y * 425 + x];
+  EXPECT_EQ(differ, 0);
+  WatchComposedFrames(false);
 }
 
 } // namespace
