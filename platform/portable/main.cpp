@@ -68,6 +68,16 @@ void PaintFrame() {
   ShellComposeFrame(fe.frame);
 }
 
+// Under X11 the window's pixels go to the server through shared memory, and the off-screen driver keeps them in
+// memory. Left to itself SDL would present them through an OpenGL texture even when OpenGL is a software
+// rasteriser, which costs more processor time than composing the frame; other drivers keep SDL's choice
+// (Wayland has no framebuffer of its own).
+void ChoosePresentation() {
+  const char *driver = SDL_GetCurrentVideoDriver();
+  if (driver != nullptr && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "offscreen") == 0))
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+}
+
 // Copies the finished frame to the window in one step, so no half-drawn frame is ever seen.
 void Present() {
   SDL_Surface *target = SDL_GetWindowSurface(fe.window);
@@ -236,6 +246,7 @@ int main(int argc, char **argv) {
     SDL_Quit();
     return 0; // as the Windows program, which ends with 0 when its window cannot be made
   }
+  ChoosePresentation();
   fe.wake_event = SDL_RegisterEvents(1);
   g_shell.host.invalidate_all = InvalidateAll;
   g_shell.host.invalidate_rect = Invalidate;
