@@ -230,7 +230,8 @@ void HandleWebRequest(const HttpRequest &request, HttpResponse &response) {
   Plain(response, 404, "not here: the display is at /");
 }
 
-bool StartWebDisplayOn(int port, bool control, bool loopback_only, int window_width, int window_height) {
+bool StartWebDisplayOn(int port, bool control, bool loopback_only, int window_width, int window_height,
+                       int timeout_seconds) {
   WebFrames &frames = Frames();
   {
     std::lock_guard hold(frames.lock);
@@ -250,7 +251,7 @@ bool StartWebDisplayOn(int port, bool control, bool loopback_only, int window_wi
   // Every composed frame is kept for the viewers from now on: one copy of the window's pixels per frame.
   WatchComposedFrames(true);
   std::string why;
-  if (!StartHttpServer(port, loopback_only, HandleWebRequest, &why)) {
+  if (!StartHttpServer(port, loopback_only, HandleWebRequest, &why, timeout_seconds)) {
     WriteDiagnostic("web display: " + why + "; the web display is off");
     StopWebDisplay();
     return false;

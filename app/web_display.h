@@ -19,8 +19,9 @@
 //   web display: http://192.168.1.20:8080/ http://127.0.0.1:8080/
 // or why it could not start. window_width x window_height is the size of the frames, and the bounds of a tap.
 void StartWebDisplay(const WebSettings &settings, int window_width, int window_height);
-// As StartWebDisplay, on port (0: any free one), for tests; true when it serves.
-bool StartWebDisplayOn(int port, bool control, bool loopback_only, int window_width, int window_height);
+// As StartWebDisplay, on port (0: any free one) and with the server's time limit, for tests; true when it serves.
+bool StartWebDisplayOn(int port, bool control, bool loopback_only, int window_width, int window_height,
+                       int timeout_seconds = kHttpTimeoutSeconds);
 // The port it serves on, or 0.
 int WebDisplayPort();
 // Ends every request waiting for a frame and stops the server; safe to call when it never started.

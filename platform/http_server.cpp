@@ -100,7 +100,7 @@ void Serve(HttpHandler handler, const httplib::Request &in, httplib::Response &o
 
 } // namespace
 
-bool StartHttpServer(int port, bool loopback_only, HttpHandler handler, std::string *why) {
+bool StartHttpServer(int port, bool loopback_only, HttpHandler handler, std::string *why, int timeout_seconds) {
   Server &server = TheServer();
   std::lock_guard hold(server.lock);
   if (server.http != nullptr) {
@@ -111,8 +111,8 @@ bool StartHttpServer(int port, bool loopback_only, HttpHandler handler, std::str
   auto http = std::make_unique<httplib::Server>();
   http->new_task_queue = [] { return new BoundedPool(kHttpConnections); };
   http->set_payload_max_length(kHttpBodyLimit);
-  http->set_read_timeout(kHttpTimeoutSeconds, 0);
-  http->set_write_timeout(kHttpTimeoutSeconds, 0);
+  http->set_read_timeout(timeout_seconds, 0);
+  http->set_write_timeout(timeout_seconds, 0);
   http->set_keep_alive_timeout(kHttpKeepAliveSeconds);
   http->set_keep_alive_max_count(1000); // a viewer asks for a frame up to 20 times a second
   http->set_address_family(AF_INET);

@@ -33,9 +33,11 @@ constexpr int kHttpTimeoutSeconds = 3;
 constexpr int kHttpKeepAliveSeconds = 2;
 
 // Binds TCP port (0: any free one) on every IPv4 address, or on 127.0.0.1 alone when loopback_only, and
-// serves on a thread of its own. False, with the reason in why, when the port cannot be bound or the server
-// is already running.
-bool StartHttpServer(int port, bool loopback_only, HttpHandler handler, std::string *why);
+// serves on a thread of its own. timeout_seconds replaces kHttpTimeoutSeconds (tests that hold connections
+// open on purpose). False, with the reason in why, when the port cannot be bound or the server is already
+// running.
+bool StartHttpServer(int port, bool loopback_only, HttpHandler handler, std::string *why,
+                     int timeout_seconds = kHttpTimeoutSeconds);
 
 // The bound port while the server runs, else 0.
 int HttpServerPort();

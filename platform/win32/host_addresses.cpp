@@ -1,9 +1,9 @@
 // host_addresses.cpp: Windows implementation of host_addresses.h over GetAdaptersAddresses.
 #include "platform/host_addresses.h"
 
-#include <iphlpapi.h>
 #include <winsock2.h>
-#include <ws2tcpip.h>
+// After winsock2.h, which it needs for its adapter records.
+#include <iphlpapi.h>
 
 #include <algorithm>
 
