@@ -6,7 +6,11 @@ Chromium (Debian's), waits until the page shows the display, taps the MODE label
 until the page's title row shows the next page. Every wait is for a state; the deadlines only end a run that
 hangs. With --screenshot FILE it also saves what the browser shows.
 
-Usage: browser_test.py --program build/native/kestrel [--screenshot FILE] [--settings EXTRA.ini]
+With --wine, the program is the Windows build (kestrel.exe) under Wine, on the WINEPREFIX and DISPLAY the
+caller prepared (scripts/run-wine-tests.sh): its settings go into Wine's registry, and it is ended by closing its
+window.
+
+Usage: browser_test.py --program build/native/kestrel [--wine] [--screenshot FILE] [--settings EXTRA.ini]
                        [--keep-running SECONDS]
 """
 import argparse
@@ -47,6 +51,53 @@ def wait_for(what, check, limit=HUNG):
             return value
         time.sleep(0.05)
     raise SystemExit(f"browser_test: timed out waiting for {what}")
+
+
+def answers(url):
+    try:
+        with urllib.request.urlopen(url, timeout=5) as reply:
+            return reply.status == 200
+    except OSError:
+        return False
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class WindowsProgram:
+    """The Windows build under Wine, its settings in Wine's registry (emptied first, under both keys)."""
+
+    def __init__(self, path, folder, extra_settings):
+        self.port = free_port(socket.SOCK_STREAM)
+        values = {"Web Port": str(self.port), "Web Control": "1", "UDP Port": str(free_port(socket.SOCK_DGRAM))}
+        for line in extra_settings.splitlines():
+            if "=" in line:
+                name, value = line.split("=", 1)
+                values[name] = value
+        reg = os.path.join(folder, "settings.reg")
+        with open(reg, "w") as f:
+            f.write("REGEDIT4\n\n[-HKEY_CURRENT_USER\\Software\\Orvel\\KESTREL]\n\n"
+                    "[-HKEY_LOCAL_MACHINE\\Software\\Orvel\\KESTREL]\n\n[HKEY_LOCAL_MACHINE\\Software\\Orvel\\KESTREL]\n")
+            for name, value in values.items():
+                f.write('"%s"="%s"\n' % (name, value.replace("\\", "\\\\")))
+        subprocess.run(["wine", "reg", "import", windows_path(reg)], check=True, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=HUNG)
+        self.log = open(os.path.join(folder, "wine.log"), "w+")
+        self.process = subprocess.Popen(["wine", path], stdout=subprocess.DEVNULL, stderr=self.log)
+        self.url = f"http://127.0.0.1:{self.port}/"
+        wait_for("the Windows program's web display", self.serving)
+
+    def serving(self):
+        if self.process.poll() is not None:
+            raise SystemExit(f"browser_test: the program ended with {self.process.returncode}")
+        return answers(self.url)
+
+    def stop(self):
+        if self.process.poll() is None:  # closed as a pilot closes it: Wine's taskkill sends WM_CLOSE
+            subprocess.run(["wine", "taskkill", "/im", "kestrel.exe"], stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=HUNG)
+        return self.process.wait(timeout=HUNG)
 
 
 class Program:
@@ -163,6 +214,7 @@ BOX = "(() => { const b = document.getElementById('display').getBoundingClientRe
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
+    parser.add_argument("--wine", action="store_true", help="the program is kestrel.exe, run under Wine")
     parser.add_argument("--screenshot")
     parser.add_argument("--settings", help="more settings lines for the program (a map, say)")
     parser.add_argument("--keep-running", type=float, default=0,
@@ -174,7 +226,7 @@ def main():
     folder = tempfile.mkdtemp(prefix="kestrel-browser-")
     program = browser = None
     try:
-        program = Program(args.program, folder, extra)
+        program = (WindowsProgram if args.wine else Program)(args.program, folder, extra)
         browser = Browser(folder)
         browser.call("Page.navigate", url=program.url)
         wait_for("the display in the page", lambda: browser.evaluate("window.kestrel ? kestrel.frames : 0"))
