@@ -146,17 +146,18 @@ class Program:
 class Browser:
     """Headless Chromium driven over the DevTools protocol."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, extra_flags=()):
         profile = os.path.join(folder, "chromium")
         self.process = subprocess.Popen(
             ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
              "--disable-background-networking", "--disable-component-update", "--disable-sync",
              "--disable-extensions", "--no-default-browser-check", f"--user-data-dir={profile}",
              "--remote-debugging-address=127.0.0.1", "--remote-debugging-port=0", "--window-size=600,760",
-             "about:blank"],
+             *extra_flags, "about:blank"],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         active = os.path.join(profile, "DevToolsActivePort")
         port = wait_for("the browser's DevTools port", lambda: os.path.exists(active) and open(active).readline().strip())
+        self.devtools_port = port
         targets = wait_for("the browser's page", lambda: [t for t in self.targets(port) if t["type"] == "page"])
         self.ws = websocket.create_connection(targets[0]["webSocketDebuggerUrl"], suppress_origin=True, timeout=HUNG)
         self.next_id = 0
