@@ -57,7 +57,7 @@ class Viewer:
     """One more page of the display in the browser, in a window of its own, never throttled as a background tab."""
 
     def __init__(self, browser, port, url):
-        target = browser.call("Target.createTarget", url=url, newWindow=True)["targetId"]
+        target = browser.call("Target.createTarget", url=url, newWindow=True, width=600, height=700)["targetId"]
         pages = [t for t in browser.targets(port) if t.get("id") == target]
         self.ws = websocket.create_connection(pages[0]["webSocketDebuggerUrl"], suppress_origin=True, timeout=60)
         self.next_id = 0
