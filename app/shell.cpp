@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "app/composed_frame.h"
 #include "app/display_frame.h"
 #include "app/shared_lock.h"
 #include "app/wide_text.h"
@@ -19,6 +20,7 @@
 #include "mfd/button_actions.h"
 #include "mfd/page_state.h"
 #include "mfd/page_table.h"
+#include "platform/frame_buffer.h"
 #include "status/event_codes.h"
 #include "status/event_log.h"
 #include "status/failure_status.h"
@@ -31,6 +33,7 @@ Shell g_shell;
 
 namespace {
 constexpr int32_t kLinkSilentMs = 5000;
+constexpr Colour kWindowBlack = Rgb(0, 0, 0); // the window class's background
 
 // Windows virtual-key numbers; the portable front end maps its keys onto the same numbers.
 constexpr int kVkPageUp = 0x21, kVkPageDown = 0x22;
@@ -138,6 +141,11 @@ void RequestRepaintRect(Rect rect, bool erase) {
     g_shell.host.invalidate_rect(rect, erase);
 }
 
+void RequestFrame() {
+  if (g_shell.host.request_frame != nullptr)
+    g_shell.host.request_frame();
+}
+
 void ShellReadSettings() {
   ReportSettingsStore();
   g_shell.settings = ReadStartupSettings();
@@ -169,6 +177,7 @@ void ShellStartModules(void *window) {
   context.window = window;
   AttachSharedRecords(context);
   context.debug = g_shell.settings.debug;
+  context.request_repaint = RequestFrame;
   context.stop = false;
   // A thread that cannot start leaves the display without telemetry; "VEKTA DISCONNECTED" says so.
   try {
@@ -299,6 +308,7 @@ void ShellClick(int x, int y) {
 }
 
 void PaintDisplay(Canvas &canvas, int hosts) {
+  CanvasFill(canvas, Rect{0, 0, canvas.width, canvas.height}, kWindowBlack);
   g_map_view.map_shown = 0;
   DrawPageBody(canvas, hosts);
   if (g_shell.settings.debug != 0)
@@ -313,4 +323,12 @@ void ShellPaint(Canvas &canvas) {
   const int hosts = g_page_state.current_page == kPageDatabases ? CountRecipients() : 0;
   SharedGuard guard = LockSharedData();
   PaintDisplay(canvas, hosts);
+}
+
+void ShellComposeFrame(FrameBuffer *frame) {
+  DrawIntoFrameBuffer(
+      frame, [](Canvas &canvas, void *) { ShellPaint(canvas); }, nullptr);
+  int stride = 0;
+  const uint32_t *pixels = FrameBufferPixels(frame, &stride);
+  PublishComposedFrame(pixels, FrameBufferWidth(frame), FrameBufferHeight(frame), stride);
 }

@@ -29,6 +29,7 @@ void PostEvent(uint32_t code, const wchar_t *text, int32_t lifetime) {
     tail = tail->next;
   tail->next = message;
   message->previous = tail;
+  ++g_event_log.revision;
 }
 
 bool HasEvent(uint32_t code) {
@@ -49,6 +50,7 @@ static EventMessage *Unlink(EventMessage *message) {
   if (next != nullptr)
     next->previous = message->previous;
   delete message;
+  ++g_event_log.revision;
   return next;
 }
 

@@ -18,6 +18,9 @@ struct EventMessage {
 struct EventLog {
   EventMessage root; // "EM_Root": never drawn, counted or removed
   uint32_t blink = 0;
+  // Changes with every message posted or removed (not with ageing alone), so that a caller can tell
+  // whether its work changed the list.
+  uint32_t revision = 0;
   int font_height = 13;
   int window_width = 425;
 };
