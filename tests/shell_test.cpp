@@ -149,6 +149,8 @@ TEST_F(ShellTest, APaintDrawsTheBodyThenTheFrameThenTheMessages) {
 
   // While debugging, the grid's circles lie over the body and under the frame.
   BuildIndexedGrid(&g_calibration_grid, LatticeNodes(Lattice{}));
+  g_map_view.centre_x = 250; // every node of the lattice on the window
+  g_map_view.centre_y = 350;
   g_shell.settings.debug = 1;
   recorder.records.clear();
   PaintDisplay(recorder.canvas);
