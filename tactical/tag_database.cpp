@@ -4,6 +4,7 @@
 #include "app/settings.h"
 #include "app/wide_text.h"
 #include "link/recipients.h"
+#include "map/calibration_grid.h"
 #include "map/projection.h"
 #include "status/event_codes.h"
 #include "status/event_log.h"
@@ -13,20 +14,6 @@ TagDatabase g_tag_database;
 
 namespace {
 constexpr int32_t kCannotSendLifetime = 20;
-
-TagRecord *LastTag(TagDatabase &tags) {
-  TagRecord *last = &tags.root;
-  while (last->next != nullptr)
-    last = last->next;
-  return last;
-}
-
-bool PositionTaken(const TagDatabase &tags, double latitude, double longitude) {
-  for (const TagRecord *t = tags.root.next; t != nullptr; t = t->next)
-    if (t->latitude == latitude && t->longitude == longitude)
-      return true;
-  return false;
-}
 
 // The record whose number is the selection, the root standing for none; null when no record has it.
 TagRecord *SelectedRecord(TagDatabase &tags) {
@@ -62,7 +49,7 @@ void InitTagDatabase(TagDatabase &tags, int window_width, SquadGroup &squad) {
 
 int32_t AddTag(TagDatabase &tags, int32_t squad, int32_t pilot, TagSymbol symbol, double latitude, double longitude,
                Outbox &outbox) {
-  if (PositionTaken(tags, latitude, longitude))
+  if (PositionTaken(tags.positions, latitude, longitude))
     return 0;
   auto *tag = new TagRecord;
   tag->number = ++tags.counter;
@@ -72,7 +59,10 @@ int32_t AddTag(TagDatabase &tags, int32_t squad, int32_t pilot, TagSymbol symbol
   tag->longitude = longitude;
   tag->symbol = symbol;
   FormatWide(tag->name, kTagNameCapacity, L"TAG #%u", tag->number);
-  LastTag(tags)->next = tag;
+  (tags.tail != nullptr ? tags.tail : &tags.root)->next = tag;
+  tags.tail = tag;
+  ++tags.count;
+  KeepPosition(tags.positions, latitude, longitude);
 
   const int32_t own_squad = tags.squad_group->squad_number;
   if (squad == 0) {
@@ -111,6 +101,10 @@ void EraseSelectedTag(TagDatabase &tags) {
       continue;
     before->next = tag->next;
     tags.selected = tag->next != nullptr ? tag->next->number : 0;
+    if (tags.tail == tag)
+      tags.tail = before != &tags.root ? before : nullptr;
+    --tags.count;
+    ForgetPosition(tags.positions, tag->latitude, tag->longitude);
     delete tag;
     return;
   }
@@ -129,14 +123,26 @@ void ClearTags(TagDatabase &tags) {
     t = next;
   }
   tags.root.next = nullptr;
+  tags.tail = nullptr;
+  tags.count = 0;
+  tags.positions.clear();
   tags.counter = 0;
 }
 
-int CountTags(const TagDatabase &tags) {
-  int count = 0;
-  for (const TagRecord *t = tags.root.next; t != nullptr; t = t->next)
-    ++count;
-  return count;
+int CountTags(const TagDatabase &tags) { return tags.count; }
+
+bool PlaceTag(TagRecord &tag, const CalibrationGrid &grid) {
+  const uint64_t revision = GridRevision(&grid);
+  if (revision == 0 || tag.placed_on != revision) {
+    int32_t x = 0, y = 0;
+    tag.on_map = GeoToMapPixel(&grid, tag.latitude, tag.longitude, &x, &y);
+    if (tag.on_map) {
+      tag.map_x = x;
+      tag.map_y = y;
+    }
+    tag.placed_on = revision;
+  }
+  return tag.on_map;
 }
 
 const TagRecord *FindTag(const TagDatabase &tags, uint32_t number) {

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "map/position_set.h"
+
 struct CalibrationGrid;
 struct Outbox;
 struct SquadGroup;
@@ -27,6 +29,11 @@ struct TagRecord {
   double longitude = 0.0;
   TagSymbol symbol;
   TagRecord *next = nullptr;
+  // Where the map shows the tag, worked out on the grid of revision placed_on (0: not yet) and kept, so that a paint
+  // projects only the tags it has not placed on that grid before.
+  uint64_t placed_on = 0;
+  bool on_map = false;
+  int32_t map_x = 0, map_y = 0;
 };
 
 struct TagDatabase {
@@ -41,8 +48,11 @@ struct TagDatabase {
   int32_t symbol_size = 26;          // twice the tag text height
   int32_t sync = 0;                  // 1 while MONITOR keeps the TAGGING view on the ownship
   int32_t text_height = 13;
-  int32_t own_pilot = 1; // the "Pilot ID" setting as read, unchecked; the Pilot field of TAG texts
-  int32_t joined = 0;    // copy of the squad group's joined flag
+  int32_t own_pilot = 1;     // the "Pilot ID" setting as read, unchecked; the Pilot field of TAG texts
+  int32_t joined = 0;        // copy of the squad group's joined flag
+  TagRecord *tail = nullptr; // the last tag; null when there is none
+  int32_t count = 0;
+  PositionSet positions; // of every tag, for the duplicate test
 };
 
 extern TagDatabase g_tag_database;
@@ -69,6 +79,9 @@ void EraseSelectedTag(TagDatabase &tags);
 void ClearTags(TagDatabase &tags);
 
 int CountTags(const TagDatabase &tags);
+// Where the map shows the tag, through the grid; false when it lies off the grid. Kept in the record for the grid's
+// revision, so only a changed grid projects it again.
+bool PlaceTag(TagRecord &tag, const CalibrationGrid &grid);
 const TagRecord *FindTag(const TagDatabase &tags, uint32_t number);
 
 // Tags are never sent from the broadcast squad: "! CAN NOT SEND TAG" then "ON BROADCAST SQUAD !".

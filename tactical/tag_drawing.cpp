@@ -1,6 +1,8 @@
 // tag_drawing.cpp: the tags on the map pages, their labels and the selected tag's steering line.
 #include "tactical/tag_drawing.h"
 
+#include <algorithm>
+
 #include "app/wide_text.h"
 #include "map/calibration_grid.h"
 #include "map/map_view.h"
@@ -50,6 +52,13 @@ void DrawReadout(Canvas &canvas, const TagDatabase &tags, const TagRecord &tag, 
   CanvasSetFont(canvas, tags.large_font_height);
   CanvasText(canvas, readout, -1, Rect{centre.x - 200, centre.y + 20, centre.x + 200, centre.y + 40}, kTextCenter);
 }
+
+// How far a tag reaches about its point: the symbol (2S/3 above, S/2 to either side and below, with its pen) and the
+// label box, 100 to either side and 16 high from S/2 below. Generous: a margin costs nothing.
+WindowReach TagReach(int s) {
+  const int side = std::max(100, s + 8);
+  return WindowReach{-side, -(s + 8), side + 1, s / 2 + 16 + 8};
+}
 } // namespace
 
 bool TagVisible(int32_t squad, int32_t q) { return squad == q || q == kBroadcastSquad || squad == 0; }
@@ -67,7 +76,7 @@ void FormatTagLabel(wchar_t *out, int capacity, uint32_t number, int32_t squad, 
 }
 
 void DrawTags(Canvas &canvas, const PageState &pages) {
-  const TagDatabase &tags = g_tag_database;
+  TagDatabase &tags = g_tag_database;
   if (g_map_view.map_shown == 0 || tags.root.next == nullptr)
     return;
   const int32_t q = OwnSquadNumber(tags);
@@ -75,15 +84,21 @@ void DrawTags(Canvas &canvas, const PageState &pages) {
   const ViewTransform transform = MakeViewTransform(g_map_view);
   // The ownship is drawn at the window centre on MONITORING, where the view follows it.
   const Point centre{MapWindowWidth(g_map_view) / 2, MapWindowHeight(g_map_view) / 2};
+  const bool monitoring = pages.current_page == kPageMonitoring;
+  const WindowReach reach = TagReach(s);
+  const BitmapBounds near = NearCanvas(transform, canvas, reach);
   const TagRecord *selected_drawn = nullptr;
 
-  for (const TagRecord *tag = tags.root.next; tag != nullptr; tag = tag->next) {
-    if (!TagVisible(tag->squad, q))
+  for (TagRecord *tag = tags.root.next; tag != nullptr; tag = tag->next) {
+    if (!TagVisible(tag->squad, q) || !PlaceTag(*tag, g_calibration_grid))
       continue;
-    int32_t px = 0, py = 0;
-    if (!GeoToMapPixel(&g_calibration_grid, tag->latitude, tag->longitude, &px, &py))
+    // The selected tag's steering line runs to the window centre from wherever the tag lies.
+    const bool selected = tag->number == tags.selected && monitoring;
+    if (!selected && !near.Holds(tag->map_x, tag->map_y))
       continue;
-    const Point at = BitmapToWindow(transform, px, py);
+    const Point at = BitmapToWindow(transform, tag->map_x, tag->map_y);
+    if (!selected && !Reaches(canvas, at, reach))
+      continue;
     DrawTagSymbol(canvas, at.x, at.y, tag->symbol);
 
     const Rect label_box{at.x - 100, at.y + s / 2, at.x + 100, at.y + s / 2 + 16};
@@ -94,7 +109,7 @@ void DrawTags(Canvas &canvas, const PageState &pages) {
     CanvasSetTextColour(canvas, kLabelColour);
     CanvasText(canvas, label, -1, label_box, kTextCenter);
 
-    if (tag->number == tags.selected && pages.current_page == kPageMonitoring) {
+    if (selected) {
       DrawSelection(canvas, *tag, at, centre, label_box);
       selected_drawn = tag;
     }
