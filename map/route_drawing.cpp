@@ -138,12 +138,12 @@ void DrawRoutes(Canvas &canvas, const MapView &view, RouteDatabase &routes, cons
   // A symbol reaches 16 pixels about its point, one more with the pen, and its number runs to 20 below it.
   const WindowReach reach{-20, -20, 21, 24};
   const BitmapBounds near = NearCanvas(t, canvas, reach);
-  for (const RoutePoint *p = routes.head.next; p != nullptr; p = p->next) {
-    if (p->visible != 1 || !near.Holds(p->x, p->y))
+  for (const RoutePlace &place : routes.places) {
+    if (!near.Holds(place.x, place.y) || place.point->visible != 1)
       continue;
-    const Point at = BitmapToWindow(t, p->x, p->y);
+    const Point at = BitmapToWindow(t, place.x, place.y);
     if (Reaches(canvas, at, reach))
-      DrawWaypoint(canvas, *p, at, routes.departure);
+      DrawWaypoint(canvas, *place.point, at, routes.departure);
   }
   if (routes.route_to_active == 1 && page.route_display && page.current_page == kPageMonitoring)
     DrawSteeringCue(canvas, view, t, routes);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "map/position_set.h"
 
@@ -28,6 +29,13 @@ struct RoutePoint {
   RoutePoint *next = nullptr;
 };
 
+// A point's bitmap pixel beside it, in a compact array in list order that the waypoint drawing reads instead of
+// walking the records.
+struct RoutePlace {
+  RoutePoint *point = nullptr;
+  int32_t x = 0, y = 0;
+};
+
 struct RouteDatabase {
   int32_t bullseye_index = 0; // 0: no bullseye
   int32_t bullseye_x = 0, bullseye_y = 0;
@@ -49,8 +57,9 @@ struct RouteDatabase {
   int32_t font_height = 13;
 
   // Kept as points arrive, so that neither the duplicate test nor a paint walks the list:
-  RoutePoint *tail = nullptr; // the last point; null when there is none
-  PositionSet positions;      // of every point
+  RoutePoint *tail = nullptr;     // the last point; null when there is none
+  PositionSet positions;          // of every point
+  std::vector<RoutePlace> places; // of every point, in list order
   // For each index 0..127, the last point with it: where the polyline passes.
   RoutePoint *last_with_index[kRouteTableSize] = {};
   // For each index 0..127, whether a departure point below it or an arrival point above it (both numbered 0..127)

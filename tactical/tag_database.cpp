@@ -63,6 +63,7 @@ int32_t AddTag(TagDatabase &tags, int32_t squad, int32_t pilot, TagSymbol symbol
   tags.tail = tag;
   ++tags.count;
   KeepPosition(tags.positions, latitude, longitude);
+  tags.places.push_back(TagPlace{tag, 0, 0, 0, false, squad, tag->number});
 
   const int32_t own_squad = tags.squad_group->squad_number;
   if (squad == 0) {
@@ -105,6 +106,7 @@ void EraseSelectedTag(TagDatabase &tags) {
       tags.tail = before != &tags.root ? before : nullptr;
     --tags.count;
     ForgetPosition(tags.positions, tag->latitude, tag->longitude);
+    std::erase_if(tags.places, [tag](const TagPlace &place) { return place.tag == tag; });
     delete tag;
     return;
   }
@@ -126,23 +128,21 @@ void ClearTags(TagDatabase &tags) {
   tags.tail = nullptr;
   tags.count = 0;
   tags.positions.clear();
+  tags.places.clear();
   tags.counter = 0;
 }
 
 int CountTags(const TagDatabase &tags) { return tags.count; }
 
-bool PlaceTag(TagRecord &tag, const CalibrationGrid &grid) {
-  const uint64_t revision = GridRevision(&grid);
-  if (revision == 0 || tag.placed_on != revision) {
-    int32_t x = 0, y = 0;
-    tag.on_map = GeoToMapPixel(&grid, tag.latitude, tag.longitude, &x, &y);
-    if (tag.on_map) {
-      tag.map_x = x;
-      tag.map_y = y;
-    }
-    tag.placed_on = revision;
-  }
-  return tag.on_map;
+bool PlaceTag(TagPlace &place, const CalibrationGrid &grid, uint64_t revision) {
+  if (revision != 0 && place.placed_on == revision)
+    return place.on_map;
+  int32_t x = 0, y = 0;
+  place.on_map = GeoToMapPixel(&grid, place.tag->latitude, place.tag->longitude, &x, &y);
+  place.x = x;
+  place.y = y;
+  place.placed_on = revision;
+  return place.on_map;
 }
 
 const TagRecord *FindTag(const TagDatabase &tags, uint32_t number) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "map/position_set.h"
 
@@ -29,11 +30,18 @@ struct TagRecord {
   double longitude = 0.0;
   TagSymbol symbol;
   TagRecord *next = nullptr;
-  // Where the map shows the tag, worked out on the grid of revision placed_on (0: not yet) and kept, so that a paint
-  // projects only the tags it has not placed on that grid before.
+};
+
+// Where the map shows one tag, in a compact array in list order that a paint reads instead of walking the records:
+// the bitmap pixel, worked out on the grid of revision placed_on (0: not yet) and kept, so that a paint projects only
+// the tags it has not placed on that grid before; and what decides whether the tag is drawn at all.
+struct TagPlace {
+  TagRecord *tag = nullptr;
   uint64_t placed_on = 0;
+  int32_t x = 0, y = 0;
   bool on_map = false;
-  int32_t map_x = 0, map_y = 0;
+  int32_t squad = 0;
+  uint32_t number = 0;
 };
 
 struct TagDatabase {
@@ -52,7 +60,8 @@ struct TagDatabase {
   int32_t joined = 0;        // copy of the squad group's joined flag
   TagRecord *tail = nullptr; // the last tag; null when there is none
   int32_t count = 0;
-  PositionSet positions; // of every tag, for the duplicate test
+  PositionSet positions;        // of every tag, for the duplicate test
+  std::vector<TagPlace> places; // of every tag, in list order
 };
 
 extern TagDatabase g_tag_database;
@@ -79,9 +88,9 @@ void EraseSelectedTag(TagDatabase &tags);
 void ClearTags(TagDatabase &tags);
 
 int CountTags(const TagDatabase &tags);
-// Where the map shows the tag, through the grid; false when it lies off the grid. Kept in the record for the grid's
-// revision, so only a changed grid projects it again.
-bool PlaceTag(TagRecord &tag, const CalibrationGrid &grid);
+// Where the map shows the tag, through the grid of that revision (GridRevision); false when it lies off the grid. Kept
+// for the revision, so only a changed grid projects the tag again.
+bool PlaceTag(TagPlace &place, const CalibrationGrid &grid, uint64_t revision);
 const TagRecord *FindTag(const TagDatabase &tags, uint32_t number);
 
 // Tags are never sent from the broadcast squad: "! CAN NOT SEND TAG" then "ON BROADCAST SQUAD !".

@@ -2,6 +2,7 @@
 #include "tactical/tag_drawing.h"
 
 #include <algorithm>
+#include <cwchar>
 
 #include "app/wide_text.h"
 #include "map/calibration_grid.h"
@@ -53,11 +54,21 @@ void DrawReadout(Canvas &canvas, const TagDatabase &tags, const TagRecord &tag, 
   CanvasText(canvas, readout, -1, Rect{centre.x - 200, centre.y + 20, centre.x + 200, centre.y + 40}, kTextCenter);
 }
 
-// How far a tag reaches about its point: the symbol (2S/3 above, S/2 to either side and below, with its pen) and the
-// label box, 100 to either side and 16 high from S/2 below. Generous: a margin costs nothing.
+// How far a tag's symbol reaches about its point: S/2 to either side and below, 2S/3 above (the friend air dome), and
+// the pen beyond. Generous: a margin costs nothing.
+WindowReach SymbolReach(int s) { return WindowReach{-(s / 2 + 8), -(s + 8), s / 2 + 9, s / 2 + 9}; }
+
+// How far a label of that many characters reaches: it is centred on the tag in a box 200 wide and 16 high from S/2
+// below, and clipped to the box; no character of the bold monospace face is as wide as its cell is high, so the text
+// stays within length x height about the centre.
+WindowReach LabelReach(int s, int length, int font_height) {
+  const int half = std::min(100, length * font_height / 2 + font_height + 2);
+  return WindowReach{-half, s / 2, half + 1, s / 2 + 16};
+}
+
+// The union of both, for the widest label: where a tag must lie to be looked at more closely.
 WindowReach TagReach(int s) {
-  const int side = std::max(100, s + 8);
-  return WindowReach{-side, -(s + 8), side + 1, s / 2 + 16 + 8};
+  return WindowReach{-std::max(100, s / 2 + 8), -(s + 8), std::max(101, s / 2 + 9), s / 2 + 16};
 }
 } // namespace
 
@@ -85,33 +96,35 @@ void DrawTags(Canvas &canvas, const PageState &pages) {
   // The ownship is drawn at the window centre on MONITORING, where the view follows it.
   const Point centre{MapWindowWidth(g_map_view) / 2, MapWindowHeight(g_map_view) / 2};
   const bool monitoring = pages.current_page == kPageMonitoring;
-  const WindowReach reach = TagReach(s);
-  const BitmapBounds near = NearCanvas(transform, canvas, reach);
+  const uint64_t revision = GridRevision(&g_calibration_grid);
+  const BitmapBounds near = NearCanvas(transform, canvas, TagReach(s));
   const TagRecord *selected_drawn = nullptr;
 
-  for (TagRecord *tag = tags.root.next; tag != nullptr; tag = tag->next) {
-    if (!TagVisible(tag->squad, q) || !PlaceTag(*tag, g_calibration_grid))
+  for (TagPlace &place : tags.places) {
+    if (!TagVisible(place.squad, q) || !PlaceTag(place, g_calibration_grid, revision))
       continue;
-    // The selected tag's steering line runs to the window centre from wherever the tag lies.
-    const bool selected = tag->number == tags.selected && monitoring;
-    if (!selected && !near.Holds(tag->map_x, tag->map_y))
+    // The selected tag's steering line runs to the window centre from wherever the tag lies: it is drawn whole.
+    const bool selected = place.number == tags.selected && monitoring;
+    if (!selected && !near.Holds(place.x, place.y))
       continue;
-    const Point at = BitmapToWindow(transform, tag->map_x, tag->map_y);
-    if (!selected && !Reaches(canvas, at, reach))
-      continue;
-    DrawTagSymbol(canvas, at.x, at.y, tag->symbol);
-
-    const Rect label_box{at.x - 100, at.y + s / 2, at.x + 100, at.y + s / 2 + 16};
+    const TagRecord &tag = *place.tag;
+    const Point at = BitmapToWindow(transform, place.x, place.y);
     wchar_t label[kLabelCapacity];
-    FormatTagLabel(label, kLabelCapacity, tag->number, tag->squad, tag->pilot, q);
-    CanvasSetFont(canvas, tags.small_font_height);
-    CanvasSetOpaque(canvas, false);
-    CanvasSetTextColour(canvas, kLabelColour);
-    CanvasText(canvas, label, -1, label_box, kTextCenter);
+    FormatTagLabel(label, kLabelCapacity, tag.number, tag.squad, tag.pilot, q);
+    const int length = static_cast<int>(std::wcslen(label));
 
+    if (selected || Reaches(canvas, at, SymbolReach(s)))
+      DrawTagSymbol(canvas, at.x, at.y, tag.symbol);
+    const Rect label_box{at.x - 100, at.y + s / 2, at.x + 100, at.y + s / 2 + 16};
+    if (selected || Reaches(canvas, at, LabelReach(s, length, tags.small_font_height))) {
+      CanvasSetFont(canvas, tags.small_font_height);
+      CanvasSetOpaque(canvas, false);
+      CanvasSetTextColour(canvas, kLabelColour);
+      CanvasText(canvas, label, length, label_box, kTextCenter);
+    }
     if (selected) {
-      DrawSelection(canvas, *tag, at, centre, label_box);
-      selected_drawn = tag;
+      DrawSelection(canvas, tag, at, centre, label_box);
+      selected_drawn = &tag;
     }
   }
 
