@@ -218,6 +218,39 @@ TEST_F(MapDrawingTest, RoutePolylineSymbolsAndNumbers) {
   }
 }
 
+// A departure hides the first point numbered one above it and an arrival the first one below, at the ends of the
+// table too; the line runs through the last point of each number. Hiding is the work of a paint with the route shown,
+// and lasts.
+TEST_F(MapDrawingTest, NeighboursHiddenAreTheFirstOfTheirNumberOnceTheRouteIsShown) {
+  view.centre_x = view.centre_y = 0;
+  const auto add = [](int index, int type, Point at) {
+    AddRoutePoint(at.x - 212, at.y - 212, 43.0 + at.x / 1000.0, 40.0 + at.y / 1000.0, index, type);
+  };
+  add(1, kRouteTypeDeparture, {50, 50});
+  add(2, 1, {100, 100}); // hidden
+  add(2, 1, {150, 100});
+  add(3, 1, {200, 100});
+  add(127, kRouteTypeDeparture, {250, 100});
+  add(128, 1, {300, 100}); // hidden
+  add(0, kRouteTypeArrival, {350, 100});
+  add(-1, 1, {400, 100}); // hidden
+  PageState page;
+  const struct {
+    int route_display;
+    size_t circles;
+    Segments lines;
+  } paints[] = {{0, 5, {}}, {1, 2, {{{50, 50}, {200, 100}}}}, {0, 2, {}}};
+  for (const auto &p : paints) {
+    rec.records.clear();
+    page.route_display = p.route_display;
+    DrawRoutes(rec.canvas, view, g_route_database, page);
+    EXPECT_EQ(FindRecords(rec, CanvasOp::kEllipse).size(), p.circles) << p.route_display;
+    EXPECT_EQ(Lines(rec, Rgb(128, 0, 255), 2), p.lines) << p.route_display;
+  }
+  EXPECT_EQ(FindRecords(rec, CanvasOp::kEllipse).at(0)->rect, (Rect{134, 84, 166, 116}));
+  EXPECT_EQ(Texts(rec), (std::vector<std::wstring>{L"1", L"2"})) << "numbered from the departure on";
+}
+
 TEST_F(MapDrawingTest, SteeringCueOnlyOnMonitoringWithRouteDisplay) {
   view.centre_x = view.centre_y = 0;
   view.latitude = 43.0;
