@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -17,38 +19,39 @@
 #include "app/settings.h"
 #include "link/listener.h"
 #include "map/calibration_grid.h"
+#include "map/routes.h"
 #include "platform/udp.h"
 #include "status/event_log.h"
 #include "support/listener_fixture.h"
+#include "tactical/squad_group.h"
+#include "tactical/tag_database.h"
 
 namespace {
-ListenerContext g_context;
-GridNode g_nodes[16];
-
-void Prepare() {
-  static bool done = false;
-  if (done)
-    return;
-  done = true;
-  char folder[] = "/tmp/kestrel-bench-XXXXXX";
-  if (::mkdtemp(folder) != nullptr) {
-    ::setenv("XDG_CONFIG_HOME", folder, 1);
-    ::setenv("XDG_STATE_HOME", folder, 1);
+// The shared records one dispatch benchmark works on, made for it and freed after it, so that nothing it links into
+// them is left for the next benchmark to find: a 4 x 4 node grid over 43.0-44.5 N, 40.0-41.5 E, so that positions
+// inside it reach every projection path and positions outside it the out-of-map paths.
+struct DispatchRecords {
+  ListenerContext context;
+  DispatchRecords() {
+    InitSharedRecordsForTest(context);
+    InitRouteDatabase(425);
+    ClearCalibrationGrid();
+    for (int row = 0; row < 4; ++row)
+      for (int column = 0; column < 4; ++column)
+        AppendGridNode(&g_calibration_grid, 430 + 5 * row, 400 + 5 * column, 100.0 * column, 300.0 - 100.0 * row);
   }
-  InitSharedRecordsForTest(g_context);
-  GridNode *tail = &g_calibration_grid.head;
-  for (int row = 0; row < 4; ++row)
-    for (int column = 0; column < 4; ++column) {
-      GridNode &node = g_nodes[row * 4 + column];
-      node = GridNode{430 + 5 * row, 400 + 5 * column, 100.0 * column, 300.0 - 100.0 * row, nullptr};
-      tail->next = &node;
-      tail = &node;
-    }
-}
+  ~DispatchRecords() {
+    ClearEvents();
+    ClearTags(g_tag_database);
+    ClearSquadGroup(g_squad_group);
+    ClearRouteDatabase();
+    ClearCalibrationGrid();
+  }
+};
 
 void BM_Dispatch(benchmark::State &state, const char *text) {
-  Prepare();
-  ListenerWork *work = MakeListenerWork(&g_context);
+  DispatchRecords records;
+  ListenerWork *work = MakeListenerWork(&records.context);
   for (auto _ : state) {
     DispatchDatagram(text, work);
     // Kinds that post messages would grow the log without end; keep it at its steady size.
@@ -68,7 +71,8 @@ BENCHMARK_CAPTURE(BM_Dispatch, fail, "KESTREL FAIL: GearFailure 1");
 BENCHMARK_CAPTURE(BM_Dispatch, squad, "KESTREL SQUAD:Lat=43.5,Long=40.25,Compass=1.5,Alt=1200,Squad=1,Pilot=7,Type=0");
 BENCHMARK_CAPTURE(BM_Dispatch, unknown, "KESTREL HELLO:nothing");
 
-constexpr auto kBlast = std::chrono::milliseconds(1500);
+// How long each receiver is blasted; --blast_seconds=S changes it (the smoke run of the tests keeps it short).
+std::chrono::duration<double> g_blast{1.5};
 
 // Sends FAIL datagrams to the port for the blast period from one socket; returns the number sent.
 // The benchmark runs natively only, so it keeps one POSIX socket open rather than the one-shot sends
@@ -81,7 +85,7 @@ uint64_t Blast(int port) {
   to.sin_port = htons(static_cast<uint16_t>(port));
   to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   uint64_t sent = 0;
-  const auto until = std::chrono::steady_clock::now() + kBlast;
+  const auto until = std::chrono::steady_clock::now() + g_blast;
   while (std::chrono::steady_clock::now() < until)
     sent += ::sendto(fd, text, sizeof text - 1, 0, reinterpret_cast<sockaddr *>(&to), sizeof to) > 0;
   ::close(fd);
@@ -89,8 +93,8 @@ uint64_t Blast(int port) {
 }
 
 double ListenerRate(uint64_t &sent) {
-  ListenerContext context;
-  InitSharedRecordsForTest(context);
+  DispatchRecords records;
+  ListenerContext &context = records.context;
   const int port = FreeLoopbackPort();
   WriteSetting(L"UDP Port", std::to_wstring(port).c_str());
   std::thread listener(TelemetryListener, &context);
@@ -125,20 +129,64 @@ double BareRate(uint64_t &sent) {
   UdpClose(socket);
   return static_cast<double>(count.load()) / seconds;
 }
+
+// The settings the benchmarks read and write (the pilot number, the UDP port) live in a scratch folder for the run,
+// never in the user's own settings file, and go with it.
+struct ScratchSettings {
+  std::string folder;
+  ScratchSettings() {
+    char name[] = "/tmp/kestrel-bench-XXXXXX";
+    if (::mkdtemp(name) == nullptr)
+      return;
+    folder = name;
+    ::setenv("XDG_CONFIG_HOME", name, 1);
+    ::setenv("XDG_STATE_HOME", name, 1);
+  }
+  ~ScratchSettings() {
+    std::error_code ignored;
+    if (!folder.empty())
+      std::filesystem::remove_all(folder, ignored);
+  }
+};
+
+// Takes --blast_seconds=S out of the arguments; false for a value that is not a positive number.
+bool ReadBlastOption(int &argc, char **argv) {
+  const char prefix[] = "--blast_seconds=";
+  int kept = 1;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], prefix, sizeof prefix - 1) != 0) {
+      argv[kept++] = argv[i];
+      continue;
+    }
+    char *end = nullptr;
+    const double seconds = std::strtod(argv[i] + sizeof prefix - 1, &end);
+    if (end == argv[i] + sizeof prefix - 1 || *end != '\0' || !(seconds > 0 && seconds <= 60)) {
+      std::fprintf(stderr, "kestrel_bench: --blast_seconds wants seconds from 0 to 60, not '%s'\n",
+                   argv[i] + sizeof prefix - 1);
+      return false;
+    }
+    g_blast = std::chrono::duration<double>(seconds);
+  }
+  argc = kept;
+  return true;
+}
 } // namespace
 
 int main(int argc, char **argv) {
+  if (!ReadBlastOption(argc, argv))
+    return 2;
   benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    return 2;
+  ScratchSettings settings;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
 
-  Prepare();
   UdpStartup();
   uint64_t listener_sent = 0, bare_sent = 0;
   const double bare = BareRate(bare_sent);
   const double listener = ListenerRate(listener_sent);
-  std::printf("\nloopback receive, FAIL datagrams from one sender socket, %.1f s each:\n",
-              std::chrono::duration<double>(kBlast).count());
+  std::printf("\nloopback receive, FAIL datagrams from one sender socket, %.1f s each:\n", g_blast.count());
   std::printf("  bare receiver : %10.0f datagrams/s (%llu sent)\n", bare, static_cast<unsigned long long>(bare_sent));
   std::printf("  listener      : %10.0f datagrams/s (%llu sent)\n", listener,
               static_cast<unsigned long long>(listener_sent));

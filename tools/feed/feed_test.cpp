@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -257,27 +256,24 @@ TEST(FeedOptions, ModesValuesAndAFewRefusals) {
 }
 
 TEST(FeedLoopback, RecordThenReplayKeepsEveryByte) {
-  // The recorder takes a free loopback port and stops after three datagrams; the replay goes to another one.
-  const UdpHandle probe = UdpOpenListener(0, true), target = UdpOpenListener(0, true);
-  ASSERT_TRUE(probe != kUdpInvalid && target != kUdpInvalid);
-  const int port = UdpLocalPort(probe);
-  UdpClose(probe);
+  // The recorder listens on a free loopback port bound before anything is sent, and stops after three datagrams;
+  // the replay goes to another one.
+  const UdpHandle listener = UdpOpenListener(0, true), target = UdpOpenListener(0, true);
+  ASSERT_TRUE(listener != kUdpInvalid && target != kUdpInvalid);
+  const int port = UdpLocalPort(listener);
   const std::string path = ::testing::TempDir() + "feed_loopback.rec";
   FeedOptions record, replay;
   std::string error;
-  ASSERT_EQ(ParseFeedCommandLine({"record", "--port", std::to_string(port), "--count=3", "--seconds=10", path}, record,
+  ASSERT_EQ(ParseFeedCommandLine({"record", "--port", std::to_string(port), "--count=3", "--seconds=60", path}, record,
                                  error),
             ParseResult::kRun)
       << error;
   int record_status = -1;
-  std::thread recorder([&] { record_status = RunRecord(record); });
+  std::thread recorder([&] { record_status = RecordFrom(listener, record); });
   const std::string sent[] = {"KESTREL MONITOR:Lat=43.5,Long=41.25,Compass=1.5,Alt=1200",
                               std::string("KESTREL FAIL:\tGearFailure 1\n\0x", 30), "\\ and \xc3\xa9"};
-  std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the recorder binds first
-  for (const std::string &text : sent) {
-    ASSERT_EQ(UdpSendOnce("127.0.0.1", port, text.data(), text.size()), static_cast<int>(text.size()));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  for (const std::string &text : sent)
+    EXPECT_EQ(UdpSendOnce("127.0.0.1", port, text.data(), text.size()), static_cast<int>(text.size()));
   recorder.join();
   ASSERT_EQ(record_status, 0);
 

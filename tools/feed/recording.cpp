@@ -229,6 +229,10 @@ int RunRecord(const FeedOptions &options) {
                  options.port);
     return 1;
   }
+  return RecordFrom(socket, options);
+}
+
+int RecordFrom(UdpHandle socket, const FeedOptions &options) {
   std::FILE *out = options.file == "-" ? stdout : std::fopen(options.file.c_str(), "w");
   if (out == nullptr) {
     std::fprintf(stderr, "kestrel-feed: %s: cannot write the recording\n", options.file.c_str());

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/udp.h"
+
 struct FeedOptions;
 
 // Printable ASCII stays as it is; backslash, tab, newline and carriage return become \\ \t \n \r and
@@ -30,3 +32,6 @@ bool ParseRecording(std::string_view text, const std::string &where, std::vector
 // The two modes; they return the process exit status.
 int RunRecord(const FeedOptions &options);
 int RunReplay(const FeedOptions &options);
+// Recording from a socket the caller has bound already (so that nothing sent after the bind is missed), which it
+// closes; options.port is not used.
+int RecordFrom(UdpHandle socket, const FeedOptions &options);
