@@ -1,7 +1,9 @@
 // scale_bench.cpp: the display under a flood. With 100,000 tags (each with its incoming-tag message), 100,000 route
-// points and 10,000 squad members stored, as the listener stores them: a whole MONITORING and TAGGING frame, AddTag,
-// CLEAR TAGS, the memory of each stored item, the listener's receive rate beside a bare receiver while frames are
-// painted 20 times a second, and how long a key takes to show while 5,000 datagrams a second arrive.
+// points and 10,000 squad members stored as the listener stores them, spread evenly over a 6000 x 4000 theatre: whole
+// frames as the front end has them painted, with the primitives drawn and how long the shared-data lock is held, at
+// zooms from the closest (a few of each in the window) to the widest (a quarter of the theatre); AddTag; CLEAR TAGS;
+// the memory of each stored item; the listener's receive rate beside a bare receiver's while frames are painted 20
+// times a second; and how long a key takes to show while 5,000 datagrams a second arrive.
 //
 // Every benchmark stores its own flood and clears it afterwards. --blast_seconds=S sets how long each loopback run
 // lasts (the smoke run of the tests keeps it short); --flood=F stores F times the counts above.
@@ -20,12 +22,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/display_list.h"
 #include "app/settings.h"
 #include "app/shared_lock.h"
 #include "app/shell.h"
@@ -46,6 +50,7 @@
 #include "platform/udp.h"
 #include "status/event_log.h"
 #include "support/listener_fixture.h"
+#include "support/recording_canvas.h"
 #include "tactical/squad_group.h"
 #include "tactical/tag_database.h"
 
@@ -175,11 +180,33 @@ struct Frame {
 
 // ---- Benchmarks ---------------------------------------------------------------------------------------------------
 
-// One whole frame of a map page, the messages shown (the blinking's visible phase), at zoom 1 and at the widest zoom.
-void BM_FloodedFrame(benchmark::State &state) {
+// The primitives one frame hands the canvas, on a recorder of the window's size.
+int FramePrimitives() {
+  RecordingCanvas recorder;
+  InitRecordingCanvas(recorder, kBenchWindow, kBenchWindow);
+  PaintDisplay(recorder.canvas);
+  return static_cast<int>(recorder.records.size());
+}
+
+// How long one frame holds the shared-data lock: ShellPaint's taking down of the frame into its display list.
+double LockHeldMs(Canvas &target) {
+  DisplayList list;
+  BeginDisplayList(list, target);
+  const auto start = Clock::now();
+  {
+    SharedGuard guard = LockSharedData();
+    PaintDisplay(list.canvas);
+  }
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// One whole frame of a map page as the front end has it painted (ShellPaint), the messages in their visible phase, at
+// a zoom, over the flood or over nothing. The counters: the primitives drawn and the lock held per frame.
+void BM_Frame(benchmark::State &state) {
   Core core;
   Theatre theatre;
-  Flood flood(Flooded(100000), Flooded(100000), Flooded(10000));
+  const bool flooded = state.range(2) != 0;
+  Flood flood(flooded ? Flooded(100000) : 0, flooded ? Flooded(100000) : 0, flooded ? Flooded(10000) : 0);
   g_page_state.current_page = static_cast<int>(state.range(0));
   g_map_view.zoom = state.range(1) / 1000.0;
   ApplyZoom(g_map_view);
@@ -189,14 +216,21 @@ void BM_FloodedFrame(benchmark::State &state) {
   frame.Paint(); // the first frame after a map load places every tag on the new grid
   for (auto _ : state)
     frame.Paint();
-  state.counters["tags"] = CountTags(g_tag_database);
-  state.counters["messages"] = CountEvents();
+  std::vector<double> held;
+  for (int i = 0; i < 10; ++i)
+    held.push_back(LockHeldMs(frame.window.canvas));
+  std::sort(held.begin(), held.end());
+  state.counters["lock_ms"] = held[held.size() / 2];
+  state.counters["primitives"] = FramePrimitives();
 }
-BENCHMARK(BM_FloodedFrame)
-    ->ArgNames({"page", "zoom_milli"})
-    ->Args({kPageMonitoring, 1000})
-    ->Args({kPageTagging, 1000})
-    ->Args({kPageMonitoring, 5657})
+BENCHMARK(BM_Frame)
+    ->ArgNames({"page", "zoom_milli", "flooded"})
+    ->Args({kPageMonitoring, 1000, 0})
+    ->Args({kPageMonitoring, 125, 1})
+    ->Args({kPageMonitoring, 500, 1})
+    ->Args({kPageMonitoring, 1000, 1})
+    ->Args({kPageTagging, 1000, 1})
+    ->Args({kPageMonitoring, 5657, 1})
     ->Unit(benchmark::kMillisecond);
 
 // A received tag stored beside 100,000 others (the duplicate test included), each at a new position.
@@ -391,53 +425,37 @@ double Percentile(std::vector<double> values, double p) {
   return values[std::min(values.size() - 1, static_cast<size_t>(p * (values.size() - 1) + 0.5))];
 }
 
-void PrintListenerRates() {
-  Core core;
-  Theatre theatre;
-  const Flood flood(Flooded(100000), Flooded(100000), Flooded(10000));
-  const std::vector<std::string> mix = Mix(flood);
-  const double bare = BareRate(mix);
-  double alone = 0, painting = 0;
-  std::vector<double> paints;
-  {
-    RunningListener listener;
-    uint64_t before = g_shell.listener.received;
-    auto start = Clock::now();
-    Blast(listener.port, mix);
-    alone = (g_shell.listener.received - before) / Seconds(Clock::now() - start);
-    Painter painter(std::chrono::milliseconds(50));
-    before = g_shell.listener.received;
-    start = Clock::now();
-    Blast(listener.port, mix);
-    painting = (g_shell.listener.received - before) / Seconds(Clock::now() - start);
-    paints = painter.Stop();
-  }
-  std::printf("\nloopback receive of the flood mix (%zu tags, %zu route points, %zu members stored), %.1f s each:\n",
-              flood.tags.size(), flood.routes.size(), flood.members.size(), g_blast.count());
-  std::printf("  bare receiver                     : %9.0f datagrams/s\n", bare);
-  std::printf("  listener                          : %9.0f datagrams/s (%.2f of bare)\n", alone,
-              bare > 0 ? alone / bare : 0.0);
-  std::printf("  listener, 20 MONITORING frames/s  : %9.0f datagrams/s (%.2f of bare)\n", painting,
-              bare > 0 ? painting / bare : 0.0);
-  std::printf("  those frames (lock held): median %.1f ms, 95th percentile %.1f ms, %zu frames\n",
-              Percentile(paints, 0.5), Percentile(paints, 0.95), paints.size());
+// Datagrams a second the listener handles from the blast, while frames of the map page are painted at that rate
+// (0: none); with the frames' lengths.
+double ListenerRate(int port, const std::vector<std::string> &mix, int frames_a_second, std::vector<double> &paints) {
+  std::unique_ptr<Painter> painter;
+  if (frames_a_second > 0)
+    painter = std::make_unique<Painter>(std::chrono::milliseconds(1000 / frames_a_second));
+  const uint64_t before = g_shell.listener.received;
+  const auto start = Clock::now();
+  Blast(port, mix);
+  const double rate = (g_shell.listener.received - before) / Seconds(Clock::now() - start);
+  if (painter)
+    paints = painter->Stop();
+  return rate;
 }
 
 // A front end's loop on this thread: keys first, then a frame whenever one is wanted, at most 60 a second; the flood
-// keeps one wanted all the time. A key is pressed at a random moment of each quarter second, from another thread, and
-// waits in the queue as a window's key event does; its latency is from the press to the end of the frame that shows it.
-void PrintKeyLatency() {
-  Core core;
-  Theatre theatre;
-  const Flood flood(Flooded(100000), Flooded(100000), Flooded(10000));
-  const std::vector<std::string> mix = Mix(flood);
-  RunningListener listener;
+// keeps one wanted all the time. Keys are pressed at random moments, 4 a second, from another thread, and wait in a
+// queue as a window's key events do, while another sends 5,000 datagrams a second. A key's latency runs from its press
+// to the end of the first frame painted after it was handled. Zoom in and out by turns: every press changes the map
+// and the zoom line.
+struct KeyLatency {
+  std::vector<double> latencies_ms;
+  int unchanged = 0; // presses that changed nothing (none should)
+  double arriving = 0, handled = 0;
+};
 
+KeyLatency MeasureKeyLatency(int port, const std::vector<std::string> &mix) {
   std::atomic<bool> stop{false};
   std::atomic<uint64_t> sent{0};
   std::thread sender([&] {
-    // 5,000 a second, in steps of 5 a millisecond.
-    Sender socket(listener.port);
+    Sender socket(port);
     auto next = Clock::now();
     while (!stop) {
       for (int i = 0; i < 5; ++i)
@@ -446,36 +464,38 @@ void PrintKeyLatency() {
       std::this_thread::sleep_until(next);
     }
   });
-
   std::mutex queue_lock;
-  std::vector<Clock::time_point> pressed; // keys waiting for the loop
+  std::vector<Clock::time_point> pressed;
   std::thread keyboard([&] {
     std::mt19937 random(7);
-    std::uniform_int_distribution<int> offset(0, 200);
+    std::uniform_int_distribution<int> pause(50, 450);
     while (!stop) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50 + offset(random)));
+      std::this_thread::sleep_for(std::chrono::milliseconds(pause(random)));
       std::lock_guard hold(queue_lock);
       pressed.push_back(Clock::now());
     }
   });
 
+  KeyLatency result;
   Frame frame;
-  std::vector<double> latencies_ms;
-  int key = kVkPageUp;
+  // The zoom is changed only on this thread, so it may be read here without the lock.
+  int key = g_map_view.zoom > kZoomInLimit ? kVkPageUp : kVkPageDown;
+  std::vector<Clock::time_point> handled; // handled, not yet shown
   const uint64_t received_before = g_shell.listener.received;
   const auto start = Clock::now();
-  auto last_frame = Clock::now() - std::chrono::seconds(1);
-  auto next_tick = Clock::now();
+  auto last_frame = start - std::chrono::seconds(1), next_tick = start;
   while (Clock::now() - start < g_blast) {
     std::vector<Clock::time_point> keys;
     {
       std::lock_guard hold(queue_lock);
       keys.swap(pressed);
     }
-    for (size_t i = 0; i < keys.size(); ++i) {
-      // Zoom in and out by turns: every press changes the map and the zoom line.
+    for (const auto &at : keys) {
+      const double zoom = g_map_view.zoom;
       ShellKey(key);
+      result.unchanged += g_map_view.zoom == zoom;
       key = key == kVkPageUp ? kVkPageDown : kVkPageUp;
+      handled.push_back(at);
     }
     if (Clock::now() >= next_tick) {
       ShellTimer(kButtonTimer); // the bezel's poll, which lets the next press of a key act again
@@ -489,17 +509,53 @@ void PrintKeyLatency() {
     last_frame = Clock::now();
     frame.Paint();
     const auto shown = Clock::now();
-    for (const auto &at : keys)
-      latencies_ms.push_back(Seconds(shown - at) * 1000);
+    for (const auto &at : handled)
+      result.latencies_ms.push_back(Seconds(shown - at) * 1000);
+    handled.clear();
   }
   const double seconds = Seconds(Clock::now() - start);
   stop = true;
   sender.join();
   keyboard.join();
-  std::printf("\nkey to frame, %.0f datagrams/s arriving (%.0f handled/s), %.1f s: %zu keys, median %.1f ms, "
-              "95th percentile %.1f ms, worst %.1f ms\n",
-              sent / seconds, (g_shell.listener.received - received_before) / seconds, seconds, latencies_ms.size(),
-              Percentile(latencies_ms, 0.5), Percentile(latencies_ms, 0.95), Percentile(latencies_ms, 1.0));
+  result.arriving = sent / seconds;
+  result.handled = (g_shell.listener.received - received_before) / seconds;
+  return result;
+}
+
+// The listener and the key path over the flood, on the MONITORING page at the default zoom (where the flood covers the
+// window) and at the closest.
+void PrintLoopbackRuns() {
+  Core core;
+  Theatre theatre;
+  const Flood flood(Flooded(100000), Flooded(100000), Flooded(10000));
+  const std::vector<std::string> mix = Mix(flood);
+  std::printf("\nloopback, the flood mix, %zu tags, %zu route points and %zu members stored, %.1f s a run:\n",
+              flood.tags.size(), flood.routes.size(), flood.members.size(), g_blast.count());
+  const double bare = BareRate(mix);
+  std::printf("  bare receiver                          : %9.0f datagrams/s\n", bare);
+  RunningListener listener;
+  std::vector<double> paints;
+  const double alone = ListenerRate(listener.port, mix, 0, paints);
+  std::printf("  listener                               : %9.0f datagrams/s (%.2f of bare)\n", alone,
+              bare > 0 ? alone / bare : 0.0);
+  for (const int zoom : {1000, 125}) {
+    g_map_view.zoom = zoom / 1000.0;
+    ApplyZoom(g_map_view);
+    const double painting = ListenerRate(listener.port, mix, 20, paints);
+    std::printf("  listener, 20 frames/s, zoom %5.3f      : %9.0f datagrams/s (%.2f of bare); frames median %.1f ms, "
+                "95th percentile %.1f ms\n",
+                zoom / 1000.0, painting, bare > 0 ? painting / bare : 0.0, Percentile(paints, 0.5),
+                Percentile(paints, 0.95));
+  }
+  for (const int zoom : {1000, 125}) {
+    g_map_view.zoom = zoom / 1000.0;
+    ApplyZoom(g_map_view);
+    const KeyLatency k = MeasureKeyLatency(listener.port, mix);
+    std::printf("  key to frame, zoom %5.3f, %.0f datagrams/s arriving, %.0f handled: %zu keys (%d changed nothing), "
+                "median %.1f ms, 95th percentile %.1f ms, worst %.1f ms\n",
+                zoom / 1000.0, k.arriving, k.handled, k.latencies_ms.size(), k.unchanged,
+                Percentile(k.latencies_ms, 0.5), Percentile(k.latencies_ms, 0.95), Percentile(k.latencies_ms, 1.0));
+  }
 }
 
 // The settings the runs read and write (the pilot number, the UDP port) live in a scratch folder, gone afterwards.
@@ -559,7 +615,6 @@ int main(int argc, char **argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   PrintMemory();
-  PrintListenerRates();
-  PrintKeyLatency();
+  PrintLoopbackRuns();
   return 0;
 }
