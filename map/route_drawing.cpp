@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "app/wide_text.h"
 #include "map/calibration_grid.h"
@@ -138,8 +139,11 @@ void DrawRoutes(Canvas &canvas, const MapView &view, RouteDatabase &routes, cons
   // A symbol reaches 16 pixels about its point, one more with the pen, and its number runs to 20 below it.
   const WindowReach reach{-20, -20, 21, 24};
   const BitmapBounds near = NearCanvas(t, canvas, reach);
-  for (const RoutePlace &place : routes.places) {
-    if (!near.Holds(place.x, place.y) || place.point->visible != 1)
+  std::vector<uint64_t> near_points;
+  FindItems(routes.squares, near, near_points);
+  for (const uint64_t index : near_points) {
+    const RoutePlace &place = routes.places[index];
+    if (place.point->visible != 1)
       continue;
     const Point at = BitmapToWindow(t, place.x, place.y);
     if (Reaches(canvas, at, reach))

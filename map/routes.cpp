@@ -97,6 +97,7 @@ int32_t AddRoutePoint(int32_t x, int32_t y, double latitude, double longitude, i
   (db.tail != nullptr ? db.tail : &db.head)->next = point;
   db.tail = point;
   KeepPosition(db.positions, latitude, longitude);
+  FileItem(db.squares, x, y, db.places.size());
   db.places.push_back(RoutePlace{point, x, y});
   IndexRoutePoint(db, point);
   ++db.count;
@@ -116,6 +117,7 @@ void ClearRouteDatabase() {
   db.tail = nullptr;
   db.positions.clear();
   db.places.clear();
+  ClearBuckets(db.squares);
   std::fill(std::begin(db.last_with_index), std::end(db.last_with_index), nullptr);
   std::fill(std::begin(db.no_line_into), std::end(db.no_line_into), false);
   std::fill(std::begin(db.first_with_index), std::end(db.first_with_index), nullptr);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "map/position_set.h"
+#include "map/spatial_buckets.h"
 
 // Colours of the route in the 0x00BBGGRR layout of the "Route Colors" setting.
 constexpr uint32_t kDefaultRouteColour1 = 0xFF0080; // RGB 128, 0, 255: route line and numbers
@@ -60,6 +61,7 @@ struct RouteDatabase {
   RoutePoint *tail = nullptr;     // the last point; null when there is none
   PositionSet positions;          // of every point
   std::vector<RoutePlace> places; // of every point, in list order
+  SpatialBuckets squares;         // every point, by its place's index, filed by bitmap square
   // For each index 0..127, the last point with it: where the polyline passes.
   RoutePoint *last_with_index[kRouteTableSize] = {};
   // For each index 0..127, whether a departure point below it or an arrival point above it (both numbered 0..127)

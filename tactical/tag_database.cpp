@@ -1,6 +1,8 @@
 // tag_database.cpp: storing, selecting, erasing and clearing tags; the AGM mark.
 #include "tactical/tag_database.h"
 
+#include <algorithm>
+
 #include "app/settings.h"
 #include "app/wide_text.h"
 #include "link/recipients.h"
@@ -63,7 +65,7 @@ int32_t AddTag(TagDatabase &tags, int32_t squad, int32_t pilot, TagSymbol symbol
   tags.tail = tag;
   ++tags.count;
   KeepPosition(tags.positions, latitude, longitude);
-  tags.places.push_back(TagPlace{tag, 0, 0, 0, false, squad, tag->number});
+  tags.places.push_back(TagPlace{tag, 0, 0, 0, false, squad, tag->number, ++tags.sequence, false});
 
   const int32_t own_squad = tags.squad_group->squad_number;
   if (squad == 0) {
@@ -106,7 +108,13 @@ void EraseSelectedTag(TagDatabase &tags) {
       tags.tail = before != &tags.root ? before : nullptr;
     --tags.count;
     ForgetPosition(tags.positions, tag->latitude, tag->longitude);
-    std::erase_if(tags.places, [tag](const TagPlace &place) { return place.tag == tag; });
+    const auto place =
+        std::find_if(tags.places.begin(), tags.places.end(), [tag](const TagPlace &p) { return p.tag == tag; });
+    if (place->filed)
+      UnfileItem(tags.squares, place->x, place->y, place->sequence);
+    if (static_cast<size_t>(place - tags.places.begin()) < tags.filed_count)
+      --tags.filed_count;
+    tags.places.erase(place);
     delete tag;
     return;
   }
@@ -129,6 +137,8 @@ void ClearTags(TagDatabase &tags) {
   tags.count = 0;
   tags.positions.clear();
   tags.places.clear();
+  ClearBuckets(tags.squares);
+  tags.filed_count = 0;
   tags.counter = 0;
 }
 
@@ -143,6 +153,24 @@ bool PlaceTag(TagPlace &place, const CalibrationGrid &grid, uint64_t revision) {
   place.y = y;
   place.placed_on = revision;
   return place.on_map;
+}
+
+void FileTagPlaces(TagDatabase &tags, const CalibrationGrid &grid) {
+  const uint64_t revision = GridRevision(&grid);
+  // A grid linked by hand (revision 0) may have changed since any earlier call.
+  if (revision == 0 || revision != tags.filed_on) {
+    ClearBuckets(tags.squares);
+    for (TagPlace &place : tags.places)
+      place.filed = false;
+    tags.filed_count = 0;
+    tags.filed_on = revision;
+  }
+  for (; tags.filed_count < tags.places.size(); ++tags.filed_count) {
+    TagPlace &place = tags.places[tags.filed_count];
+    place.filed = PlaceTag(place, grid, revision);
+    if (place.filed)
+      FileItem(tags.squares, place.x, place.y, place.sequence);
+  }
 }
 
 const TagRecord *FindTag(const TagDatabase &tags, uint32_t number) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "map/position_set.h"
+#include "map/spatial_buckets.h"
 
 struct CalibrationGrid;
 struct Outbox;
@@ -42,6 +43,8 @@ struct TagPlace {
   bool on_map = false;
   int32_t squad = 0;
   uint32_t number = 0;
+  uint64_t sequence = 0; // rises along the list, never reused: the key the map's squares file the tag by
+  bool filed = false;    // filed in the squares at (x, y)
 };
 
 struct TagDatabase {
@@ -62,6 +65,12 @@ struct TagDatabase {
   int32_t count = 0;
   PositionSet positions;        // of every tag, for the duplicate test
   std::vector<TagPlace> places; // of every tag, in list order
+  uint64_t sequence = 0;        // of the last tag stored
+  // The tags on the map, filed by bitmap square for the grid of revision filed_on; the first filed_count places have
+  // been looked at.
+  SpatialBuckets squares;
+  uint64_t filed_on = 0;
+  size_t filed_count = 0;
 };
 
 extern TagDatabase g_tag_database;
@@ -91,6 +100,9 @@ int CountTags(const TagDatabase &tags);
 // Where the map shows the tag, through the grid of that revision (GridRevision); false when it lies off the grid. Kept
 // for the revision, so only a changed grid projects the tag again.
 bool PlaceTag(TagPlace &place, const CalibrationGrid &grid, uint64_t revision);
+// Files every tag that lies on the grid in the squares of its bitmap position: after a change of grid all of them
+// again, otherwise those stored since the last call.
+void FileTagPlaces(TagDatabase &tags, const CalibrationGrid &grid);
 const TagRecord *FindTag(const TagDatabase &tags, uint32_t number);
 
 // Tags are never sent from the broadcast squad: "! CAN NOT SEND TAG" then "ON BROADCAST SQUAD !".

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <vector>
 
 #include "app/wide_text.h"
 #include "map/calibration_grid.h"
@@ -96,33 +97,45 @@ void DrawTags(Canvas &canvas, const PageState &pages) {
   // The ownship is drawn at the window centre on MONITORING, where the view follows it.
   const Point centre{MapWindowWidth(g_map_view) / 2, MapWindowHeight(g_map_view) / 2};
   const bool monitoring = pages.current_page == kPageMonitoring;
-  const uint64_t revision = GridRevision(&g_calibration_grid);
   const BitmapBounds near = NearCanvas(transform, canvas, TagReach(s));
   const TagRecord *selected_drawn = nullptr;
 
-  for (TagPlace &place : tags.places) {
-    if (!TagVisible(place.squad, q) || !PlaceTag(place, g_calibration_grid, revision))
+  // The tags filed in the squares near the window, and the selected one wherever it lies, in list order.
+  FileTagPlaces(tags, g_calibration_grid);
+  std::vector<uint64_t> keys;
+  FindItems(tags.squares, near, keys);
+  const uint32_t selected = monitoring ? tags.selected : 0;
+  if (selected != 0) {
+    const auto place = std::find_if(tags.places.begin(), tags.places.end(),
+                                    [selected](const TagPlace &p) { return p.number == selected; });
+    if (place != tags.places.end() && place->filed)
+      keys.insert(std::lower_bound(keys.begin(), keys.end(), place->sequence), place->sequence);
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  }
+
+  for (const uint64_t key : keys) {
+    const TagPlace &place = *std::lower_bound(tags.places.begin(), tags.places.end(), key,
+                                              [](const TagPlace &p, uint64_t k) { return p.sequence < k; });
+    if (!TagVisible(place.squad, q))
       continue;
     // The selected tag's steering line runs to the window centre from wherever the tag lies: it is drawn whole.
-    const bool selected = place.number == tags.selected && monitoring;
-    if (!selected && !near.Holds(place.x, place.y))
-      continue;
+    const bool is_selected = place.number == selected;
     const TagRecord &tag = *place.tag;
     const Point at = BitmapToWindow(transform, place.x, place.y);
     wchar_t label[kLabelCapacity];
     FormatTagLabel(label, kLabelCapacity, tag.number, tag.squad, tag.pilot, q);
     const int length = static_cast<int>(std::wcslen(label));
 
-    if (selected || Reaches(canvas, at, SymbolReach(s)))
+    if (is_selected || Reaches(canvas, at, SymbolReach(s)))
       DrawTagSymbol(canvas, at.x, at.y, tag.symbol);
     const Rect label_box{at.x - 100, at.y + s / 2, at.x + 100, at.y + s / 2 + 16};
-    if (selected || Reaches(canvas, at, LabelReach(s, length, tags.small_font_height))) {
+    if (is_selected || Reaches(canvas, at, LabelReach(s, length, tags.small_font_height))) {
       CanvasSetFont(canvas, tags.small_font_height);
       CanvasSetOpaque(canvas, false);
       CanvasSetTextColour(canvas, kLabelColour);
       CanvasText(canvas, label, length, label_box, kTextCenter);
     }
-    if (selected) {
+    if (is_selected) {
       DrawSelection(canvas, tag, at, centre, label_box);
       selected_drawn = &tag;
     }
