@@ -56,6 +56,12 @@ int TextWidth(void *impl, const CanvasState &state, const wchar_t *text, int len
 
 void Invert(void *impl, Rect rect) { Add(impl, DisplayOp::kInvert, CanvasState{}).rect = rect; }
 
+void Fill(void *impl, Rect rect, Colour colour) {
+  DisplayItem &item = Add(impl, DisplayOp::kFill, CanvasState{});
+  item.rect = rect;
+  item.colour = colour;
+}
+
 // The bitmap may be freed once the lock is released: what came before is drawn now, then the bitmap.
 void Stretch(void *impl, const Bitmap *bitmap, Rect source, Rect destination) {
   DisplayList &list = List(impl);
@@ -64,7 +70,7 @@ void Stretch(void *impl, const Bitmap *bitmap, Rect source, Rect destination) {
 }
 
 constexpr CanvasBackend kDisplayListBackend = {Line, Arc,       Rectangle, Ellipse, Polygon,
-                                               Text, TextWidth, Invert,    Stretch};
+                                               Text, TextWidth, Invert,    Stretch, Fill};
 
 } // namespace
 
@@ -105,6 +111,9 @@ void PlayDisplayList(DisplayList &list) {
       break;
     case DisplayOp::kInvert:
       to.invert(impl, item.rect);
+      break;
+    case DisplayOp::kFill:
+      to.fill(impl, item.rect, item.colour);
       break;
     }
   }

@@ -17,16 +17,17 @@
 
 #include "platform/canvas.h"
 
-enum class DisplayOp : uint8_t { kLine, kArc, kRectangle, kEllipse, kPolygon, kText, kInvert };
+enum class DisplayOp : uint8_t { kLine, kArc, kRectangle, kEllipse, kPolygon, kText, kInvert, kFill };
 
 struct DisplayItem {
   DisplayOp op = DisplayOp::kLine;
   CanvasState state;
   Point a, b; // line ends; arc centre in a
-  Rect rect;  // rectangle, ellipse bounds, text box, inverted rectangle
+  Rect rect;  // rectangle, ellipse bounds, text box, inverted or filled rectangle
   int radius = 0;
   double start_degrees = 0, sweep_degrees = 0;
   uint32_t flags = 0; // text
+  Colour colour;      // fill
   size_t first = 0;   // polygon points or text characters, in the list's own arrays
   int count = 0;
 };

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "app/composed_frame.h"
 #include "app/display_frame.h"
 #include "app/display_list.h"
 #include "app/shared_lock.h"
@@ -20,6 +21,7 @@
 #include "mfd/button_actions.h"
 #include "mfd/page_state.h"
 #include "mfd/page_table.h"
+#include "platform/frame_buffer.h"
 #include "status/event_codes.h"
 #include "status/event_log.h"
 #include "status/failure_status.h"
@@ -32,6 +34,7 @@ Shell g_shell;
 
 namespace {
 constexpr int32_t kLinkSilentMs = 5000;
+constexpr Colour kWindowBlack = Rgb(0, 0, 0); // the window class's background
 
 // Windows virtual-key numbers; the portable front end maps its keys onto the same numbers.
 constexpr int kVkPageUp = 0x21, kVkPageDown = 0x22;
@@ -139,6 +142,11 @@ void RequestRepaintRect(Rect rect, bool erase) {
     g_shell.host.invalidate_rect(rect, erase);
 }
 
+void RequestFrame() {
+  if (g_shell.host.request_frame != nullptr)
+    g_shell.host.request_frame();
+}
+
 void ShellReadSettings() {
   ReportSettingsStore();
   g_shell.settings = ReadStartupSettings();
@@ -170,6 +178,7 @@ void ShellStartModules(void *window) {
   context.window = window;
   AttachSharedRecords(context);
   context.debug = g_shell.settings.debug;
+  context.request_repaint = RequestFrame;
   context.stop = false;
   // A thread that cannot start leaves the display without telemetry; "VEKTA DISCONNECTED" says so.
   try {
@@ -300,6 +309,7 @@ void ShellClick(int x, int y) {
 }
 
 void PaintDisplay(Canvas &canvas, int hosts) {
+  CanvasFill(canvas, Rect{0, 0, canvas.width, canvas.height}, kWindowBlack);
   g_map_view.map_shown = 0;
   DrawPageBody(canvas, hosts);
   if (g_shell.settings.debug != 0)
@@ -320,4 +330,12 @@ void ShellPaint(Canvas &canvas) {
     PaintDisplay(list.canvas, hosts);
   }
   PlayDisplayList(list);
+}
+
+void ShellComposeFrame(FrameBuffer *frame) {
+  DrawIntoFrameBuffer(
+      frame, [](Canvas &canvas, void *) { ShellPaint(canvas); }, nullptr);
+  int stride = 0;
+  const uint32_t *pixels = FrameBufferPixels(frame, &stride);
+  PublishComposedFrame(pixels, FrameBufferWidth(frame), FrameBufferHeight(frame), stride);
 }

@@ -15,6 +15,8 @@
 #include "link/outbox.h"
 #include "platform/canvas.h"
 
+struct FrameBuffer;
+
 constexpr size_t kResourceTextCapacity = 100; // wide characters
 
 // Timer ids and periods of the main window.
@@ -25,10 +27,16 @@ constexpr int kRepaintTimerMs = 1000;
 constexpr int kLinkTimer = 103; // ages the event messages and the link
 constexpr int kLinkTimerMs = 1000;
 
-// What the core asks of the front end's window. Either may be left null (tests, start-up).
+// What the core asks of the front end's window. Any may be left null (tests, start-up).
+//
+// Every paint composes the whole frame afresh, so an invalidation only decides when the next frame is
+// painted: a front end may treat a rectangle, and an erase, as a request for the whole frame.
 struct ShellHost {
   void (*invalidate_all)(bool erase) = nullptr;
   void (*invalidate_rect)(Rect rect, bool erase) = nullptr;
+  // From any thread (the listener's among them): a new frame soon, within one display frame, at most 60 a
+  // second. It must return at once, never wait for the paint, and never take the shared-data lock.
+  void (*request_frame)() = nullptr;
 };
 
 struct Shell {
@@ -66,6 +74,8 @@ void ShellTimer(int timer_id);
 void ShellKey(int virtual_key);
 void ShellClick(int x, int y);
 void ShellPaint(Canvas &canvas);
+// Composes one whole frame into frame with ShellPaint and publishes it for other viewers (app/composed_frame.h).
+void ShellComposeFrame(FrameBuffer *frame);
 
 // The work of each entry point, for a caller that holds the shared-data lock.
 void OnButtonTimer();
@@ -78,10 +88,14 @@ void OnClick(int x, int y);
 bool KeyToButton(int virtual_key);
 // The first button whose label rectangle strictly contains (x, y), or 0; a hit sets the pending press.
 int HitTestButton(int x, int y);
-// One complete frame: the page body, the frame, the event messages. hosts is the DATABASES page's count of
-// reachable hosts, counted by the caller before it took the lock.
+// One complete frame from nothing: the whole canvas cleared to the window's black, then the page body, the
+// calibration grid (debugging), the frame and the event messages. Nothing of an earlier frame survives, so
+// no invalidation can leave stale pixels behind. hosts is the DATABASES page's count of reachable hosts,
+// counted by the caller before it took the lock.
 void PaintDisplay(Canvas &canvas, int hosts = 0);
 
 // Repaint requests, passed to the front end when it listens.
 void RequestRepaint(bool erase);
 void RequestRepaintRect(Rect rect, bool erase);
+// From any thread: a new frame soon (ShellHost::request_frame); the listener's way to show a datagram.
+void RequestFrame();

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "app/wide_text.h"
 #include "link/listener.h"
@@ -54,6 +55,30 @@ void FollowOwnship(ListenerContext *context) {
     PostEventOnce(kCodeOutOfMap, L"OUT OF MAP");
 }
 
+// Bit for bit, so that a NaN received twice counts as no change.
+bool SameValue(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// What the ownship symbol, the position line and the view are drawn from.
+struct OwnshipShown {
+  double latitude, longitude, heading;
+  int32_t centre_x, centre_y;
+  wchar_t latitude_text[kPositionTextCapacity], longitude_text[kPositionTextCapacity];
+};
+
+OwnshipShown SnapshotOwnship(const MapView &view) {
+  OwnshipShown shown{view.latitude, view.longitude, view.heading, view.centre_x, view.centre_y, {}, {}};
+  std::wmemcpy(shown.latitude_text, view.latitude_text, kPositionTextCapacity);
+  std::wmemcpy(shown.longitude_text, view.longitude_text, kPositionTextCapacity);
+  return shown;
+}
+
+bool SameOwnship(const OwnshipShown &a, const OwnshipShown &b) {
+  return SameValue(a.latitude, b.latitude) && SameValue(a.longitude, b.longitude) && SameValue(a.heading, b.heading) &&
+         a.centre_x == b.centre_x && a.centre_y == b.centre_y &&
+         std::wmemcmp(a.latitude_text, b.latitude_text, kPositionTextCapacity) == 0 &&
+         std::wmemcmp(a.longitude_text, b.longitude_text, kPositionTextCapacity) == 0;
+}
+
 // Metres in steps of 50 with "Unit KM", otherwise the flight level.
 double KeptAltitude(double metres, int32_t unit_km) {
   if (unit_km != 0) {
@@ -70,6 +95,7 @@ void OnMonitor(ListenerWork *work) {
   context->link_age = 0;
   RemoveEvents(kCodeVektaDisconnected);
   MapView &view = *context->map_view;
+  const OwnshipShown before = SnapshotOwnship(view);
   // The fields read go into the ownship in order, up to the first that did not match or is not a finite
   // number: "nan" and "inf" are no position or heading, and would show as such on every page.
   double fields[4] = {};
@@ -80,6 +106,8 @@ void OnMonitor(ListenerWork *work) {
 
   if (context->page_state->current_page == kPageMonitoring || context->tag_database->sync == 1)
     FollowOwnship(context);
+  if (!SameOwnship(before, SnapshotOwnship(view)))
+    work->changed |= kChangedOwnship;
 
   const SquadGroup &squad = *context->squad_group;
   if (squad.joined == 0)
@@ -103,6 +131,8 @@ void OnTag(ListenerWork *work) {
   TagSymbol symbol;
   UnpackSymbol(symb, symbol.affiliation, symbol.symbol_class, symbol.category);
   const int32_t result = AddTag(tags, squad, pilot, symbol, latitude, longitude, work->outbox);
+  if (result != 0)
+    work->changed |= kChangedTags;
   if (result > 0) {
     FormatWide(work->scratch, kWorkScratchCapacity, L"INCOMING TAG #%d FROM [%02d]", result, pilot);
     PostEventOnce(kCodeIncomingTag + static_cast<uint32_t>(result), work->scratch);
@@ -122,13 +152,21 @@ void OnRouteTo(ListenerWork *work) {
   double latitude = 0.0, longitude = 0.0;
   if (std::sscanf(work->text, kRouteToFormat, &latitude, &longitude) != 2 || !IsPosition(latitude, longitude))
     return;
+  const RouteDatabase &routes = g_route_database;
+  const int32_t was_active = routes.route_to_active, was_x = routes.route_to_x, was_y = routes.route_to_y;
+  const double was_latitude = routes.route_to_latitude, was_longitude = routes.route_to_longitude;
   int32_t x = 0, y = 0;
   if (ProjectPosition(work->context, latitude, longitude, &x, &y)) {
     SetRouteTarget(x, y, latitude, longitude);
-    return;
+  } else {
+    DropRouteTarget();
+    PostEvent(kCodeRouteToOutOfMap, L"ROUTE TO OUT OF MAP", 2);
   }
-  DropRouteTarget();
-  PostEvent(kCodeRouteToOutOfMap, L"ROUTE TO OUT OF MAP", 2);
+  // The target is drawn at its pixel, with its bearing and distance, and only while active.
+  const bool moved =
+      x != was_x || y != was_y || !SameValue(latitude, was_latitude) || !SameValue(longitude, was_longitude);
+  if (routes.route_to_active != was_active || (routes.route_to_active != 0 && moved))
+    work->changed |= kChangedRoutes;
 }
 
 void OnRoute(ListenerWork *work) {
@@ -142,8 +180,10 @@ void OnRoute(ListenerWork *work) {
     PostEvent(kCodeRouteOutOfMap, L"ROUTE OUT OF MAP", 20);
     return;
   }
-  if (AddRoutePoint(x, y, latitude, longitude, index, type) != 0)
+  if (AddRoutePoint(x, y, latitude, longitude, index, type) != 0) {
+    work->changed |= kChangedRoutes;
     PostEvent(kCodeIncomingRoute, L"INCOMING ROUTE", 10);
+  }
 }
 
 void OnAgmTag(ListenerWork *work) {
@@ -152,6 +192,7 @@ void OnAgmTag(ListenerWork *work) {
     return;
   SetAgmMark(*work->context->tag_database, latitude, longitude);
   work->context->agm_age = 0;
+  work->changed |= kChangedAgm;
 }
 
 void OnFail(ListenerWork *work) {
@@ -161,6 +202,9 @@ void OnFail(ListenerWork *work) {
   // about the system's state, and a keyword longer than 63 characters cannot name a known system.
   if (std::sscanf(work->text, kFailFormat, keyword, &state) != 2)
     return;
+  const FailureEntry *entry = FindFailure(keyword);
+  if (entry != nullptr && entry->state != state)
+    work->changed |= kChangedFailures;
   SetFailure(keyword, state);
 }
 
@@ -179,4 +223,5 @@ void OnSquad(ListenerWork *work) {
   // Off the map the report keeps bitmap position (0, 0) with on_map 0, and the drawing leaves it out.
   report.on_map = ProjectPosition(context, report.latitude, report.longitude, &report.bitmap_x, &report.bitmap_y);
   UpdateSquadMember(group, report);
+  work->changed |= kChangedSquad;
 }

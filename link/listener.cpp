@@ -106,12 +106,21 @@ void DispatchDatagram(const char *text, ListenerWork *work) {
   const MessageKind kind = ClassifyDatagram(work->text);
   if (kind == kUnknown)
     return;
+  ListenerContext *context = work->context;
+  bool repaint = false;
   {
     SharedGuard guard = LockSharedData();
+    const uint32_t events = context->event_log->revision;
+    work->changed = 0;
     RunHandler(kind, work);
+    if (context->event_log->revision != events)
+      work->changed |= kChangedEvents;
+    repaint = PageShowsChanges(context->page_state->current_page, work->changed);
   }
   if (!work->outbox.empty())
     FlushOutbox(work->outbox);
+  if (repaint && context->request_repaint != nullptr)
+    context->request_repaint();
 }
 
 void TelemetryListener(ListenerContext *context) {

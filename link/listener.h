@@ -31,6 +31,9 @@ struct ListenerContext {
   int32_t agm_age = 0;  // seconds since the last AGMTAG
 
   int debug = 0; // the "Debug" setting as read at start-up: log every datagram
+  // Asks the user-interface thread for a new frame when a datagram changed what the page on show draws.
+  // Called without the lock; it must return at once (the listener never waits for a paint). Null: no one asks.
+  void (*request_repaint)() = nullptr;
   // Set to end the listener; the program itself never does, tests and benchmarks do.
   std::atomic<bool> stop{false};
   // The port the listener is bound to, 0 until it is; tests read it to know the listener is ready.
@@ -45,9 +48,10 @@ constexpr size_t kWorkScratchCapacity = 64; // wide characters
 // The listener thread's own block.
 struct ListenerWork {
   ListenerContext *context = nullptr;
-  char *text = nullptr;        // kWorkTextCapacity bytes: the datagram the handlers read
-  wchar_t *scratch = nullptr;  // kWorkScratchCapacity wide characters for event texts
-  Outbox outbox;               // sends queued by the handlers, made after the lock is released
+  char *text = nullptr;       // kWorkTextCapacity bytes: the datagram the handlers read
+  wchar_t *scratch = nullptr; // kWorkScratchCapacity wide characters for event texts
+  Outbox outbox;              // sends queued by the handlers, made after the lock is released
+  uint32_t changed = 0;       // kChanged* bits of the records the handler changed (page_state.h)
 };
 
 // Points the context at the process-wide records and zeroes both ages.
@@ -64,5 +68,6 @@ void TelemetryListener(ListenerContext *context);
 void RunHandler(MessageKind kind, ListenerWork *work);
 
 // Logs (when debugging), classifies and handles one received, terminated text, then makes the sends
-// the handler queued. Takes the shared-data lock around the handler itself.
+// the handler queued and, when the page on show draws what it changed, asks for a new frame. Takes the
+// shared-data lock around the handler itself.
 void DispatchDatagram(const char *text, ListenerWork *work);

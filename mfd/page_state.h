@@ -29,3 +29,18 @@ struct PageState {
 };
 
 extern PageState g_page_state;
+
+// What a received datagram changed, so that a new frame is painted only when the page on show draws it.
+enum : uint32_t {
+  kChangedOwnship = 1, // position, heading, position texts, view centre
+  kChangedRoutes = 2,  // route points, the steering target
+  kChangedTags = 4,
+  kChangedSquad = 8, // squad members
+  kChangedFailures = 16,
+  kChangedAgm = 32, // the AGM mark
+  kChangedEvents = 64,
+};
+
+// True when the page draws any of the changed records: the map pages everything on the map, the failure
+// page the failures, the DATABASES page the counts of routes, tags and aircraft; every page the messages.
+bool PageShowsChanges(int32_t page, uint32_t changed);

@@ -15,7 +15,8 @@ void CanvasLineTo(Canvas &c, int x, int y) {
 static Point ArcPoint(int x, int y, int r, double degrees) {
   const double radians = degrees * std::numbers::pi / 180.0;
   // Screen y grows downwards, so a counterclockwise angle subtracts from y.
-  return {static_cast<int>(std::lround(x + r * std::cos(radians))), static_cast<int>(std::lround(y - r * std::sin(radians)))};
+  return {static_cast<int>(std::lround(x + r * std::cos(radians))),
+          static_cast<int>(std::lround(y - r * std::sin(radians)))};
 }
 
 void CanvasAngleArc(Canvas &c, int x, int y, int r, double start_degrees, double sweep_degrees) {
@@ -59,4 +60,10 @@ void CanvasStretchBitmap(Canvas &c, const Bitmap *bitmap, Rect source, Rect dest
   if (bitmap == nullptr)
     return;
   c.backend->stretch(c.impl, bitmap, source, destination);
+}
+
+void CanvasFill(Canvas &c, Rect rect, Colour colour) {
+  if (rect.right <= rect.left || rect.bottom <= rect.top)
+    return;
+  c.backend->fill(c.impl, rect, colour);
 }

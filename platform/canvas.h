@@ -69,6 +69,8 @@ struct CanvasBackend {
   int (*text_width)(void *impl, const CanvasState &state, const wchar_t *text, int length);
   void (*invert)(void *impl, Rect rect);
   void (*stretch)(void *impl, const Bitmap *bitmap, Rect source, Rect destination);
+  // Sets every pixel of rect to colour, whatever was there: no pen, no blending.
+  void (*fill)(void *impl, Rect rect, Colour colour);
 };
 
 struct Canvas {
@@ -100,3 +102,5 @@ void CanvasText(Canvas &c, const wchar_t *text, int length, Rect rect, uint32_t 
 int CanvasTextWidth(Canvas &c, const wchar_t *text, int length);
 void CanvasInvert(Canvas &c, Rect rect);
 void CanvasStretchBitmap(Canvas &c, const Bitmap *bitmap, Rect source, Rect destination);
+// Pixels left to right-1 and top to bottom-1 become colour.
+void CanvasFill(Canvas &c, Rect rect, Colour colour);

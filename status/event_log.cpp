@@ -38,6 +38,7 @@ void PostEvent(uint32_t code, const wchar_t *text, int32_t lifetime) {
     run.first = message;
   }
   run.last = message;
+  ++log.revision;
 }
 
 bool HasEvent(uint32_t code) { return g_event_log.by_code.contains(code); }
@@ -58,6 +59,7 @@ static void Unlink(EventMessage *message) {
     log.tail = message->previous != &log.root ? message->previous : nullptr;
   --log.count;
   delete message;
+  ++log.revision;
 }
 
 void RemoveEvents(uint32_t code) {

@@ -29,6 +29,9 @@ struct EventCodeRun {
 struct EventLog {
   EventMessage root; // "EM_Root": never drawn, counted or removed
   uint32_t blink = 0;
+  // Changes with every message posted or removed (not with ageing alone), so that a caller can tell
+  // whether its work changed the list.
+  uint32_t revision = 0;
   int font_height = 13;
   int window_width = 425;
   EventMessage *tail = nullptr; // the last message; null when there is none

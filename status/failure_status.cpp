@@ -58,17 +58,21 @@ void InitFailureStatus(int window_width) {
   g_failure_status.font_height = window_width * 17 / 520;
 }
 
-int SetFailure(const char *keyword, int32_t state) {
+FailureEntry *FindFailure(const char *keyword) {
   if (g_failure_status.entries == nullptr)
+    return nullptr;
+  for (int i = 0; i < kFailureCount; ++i)
+    if (std::strcmp(g_failure_status.entries[i].keyword, keyword) == 0)
+      return &g_failure_status.entries[i];
+  return nullptr;
+}
+
+int SetFailure(const char *keyword, int32_t state) {
+  FailureEntry *entry = FindFailure(keyword);
+  if (entry == nullptr)
     return 0;
-  for (int i = 0; i < kFailureCount; ++i) {
-    FailureEntry &entry = g_failure_status.entries[i];
-    if (std::strcmp(entry.keyword, keyword) == 0) {
-      entry.state = state;
-      return 1;
-    }
-  }
-  return 0;
+  entry->state = state;
+  return 1;
 }
 
 void DrawFailures(Canvas &canvas) {

@@ -24,4 +24,6 @@ extern FailureStatus g_failure_status;
 void InitFailureStatus(int window_width);
 // 1 when an entry's keyword equals keyword exactly, 0 when none does.
 int SetFailure(const char *keyword, int32_t state);
+// The entry whose keyword equals keyword exactly, or null.
+FailureEntry *FindFailure(const char *keyword);
 void DrawFailures(Canvas &canvas);

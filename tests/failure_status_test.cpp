@@ -6,6 +6,7 @@
 #include "app/shared_lock.h"
 #include "link/listener.h"
 #include "status/failure_status.h"
+#include "support/listener_fixture.h"
 
 namespace {
 int StateOf(const char *keyword) {
@@ -19,8 +20,7 @@ int StateOf(const char *keyword) {
 class FailureStatusTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    InitFailureStatus(425);
-    context.failure_status = &g_failure_status;
+    InitSharedRecordsForTest(context);
     work = MakeListenerWork(&context);
   }
   void TearDown() override { FreeListenerWork(work); }

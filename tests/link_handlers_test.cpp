@@ -271,3 +271,54 @@ TEST_F(HandlersTest, SquadReportsAreKeptWhileJoinedInTheChosenUnit) {
   EXPECT_EQ(CountSquadMembers(g_squad_group), 1) << "own pilot, partial and unreadable reports are not kept";
 }
 } // namespace
+
+namespace {
+int g_frames_asked = 0;
+void CountFrameRequest() { ++g_frames_asked; }
+
+// A datagram asks for a new frame exactly when it changed something the page on show draws. Each row is
+// dispatched in order on its page, so a repeated datagram that changes nothing asks for nothing.
+TEST_F(HandlersTest, ADatagramAsksForAFrameOnlyWhenThePageOnShowDrawsWhatItChanged) {
+  const struct {
+    int page;
+    const char *text;
+    bool asks;
+  } rows[] = {
+      {kPageMonitoring, "KESTREL MONITOR:Lat=43.5,Long=41.25,Compass=1.5,Alt=1200", true},
+      {kPageMonitoring, "KESTREL MONITOR:Lat=43.5,Long=41.25,Compass=1.5,Alt=900", false}, // altitude: not drawn
+      {kPageMonitoring, "KESTREL MONITOR:Lat=43.5,Long=41.25,Compass=1.6,Alt=900", true},  // heading
+      {kPageFailures, "KESTREL MONITOR:Lat=43.6,Long=41.25,Compass=1.6,Alt=900", false},
+      {kPageTagging, "KESTREL MONITOR:Lat=43.7,Long=41.25,Compass=1.6,Alt=900", true}, // the ownship moves on it
+      {kPageFailures, "KESTREL FAIL: GearFailure 0", true},
+      {kPageFailures, "KESTREL FAIL: GearFailure 0", false},
+      {kPageFailures, "KESTREL FAIL: NoSuchSystem 0", false},
+      {kPageMonitoring, "KESTREL FAIL: GearFailure 1", false},
+      {kPageMonitoring, "KESTREL ROUTE:1,Lat=43.2,Long=41.2,Type=1", true},
+      {kPageMonitoring, "KESTREL ROUTE:1,Lat=43.2,Long=41.2,Type=1", false}, // the same point again
+      {kPageDatabases, "KESTREL ROUTE:2,Lat=43.3,Long=41.3,Type=1", true},   // its count, and INCOMING ROUTE
+      {kPageMonitoring, "KESTREL ROUTE_TO:Lat=43.4,Long=41.4", true},
+      {kPageMonitoring, "KESTREL ROUTE_TO:Lat=43.4,Long=41.4", false},
+      {kPageSquad, "KESTREL AGMTAG:Lat=43.4,Long=41.4", false},
+      {kPageMonitoring, "KESTREL AGMTAG:Lat=43.4,Long=41.4", true},
+      {kPageSquad, "KESTREL TAG:Lat=43.3,Long=41.3,Symb=0,Squad=3,Pilot=7,Type=0", true}, // its INCOMING TAG line
+      {kPageMonitoring, "KESTREL TAG:Lat=43.3,Long=41.3,Symb=0,Squad=3,Pilot=7,Type=0", false},
+      {kPageMonitoring, "KESTREL SQUAD:Lat=43.5,Long=41.5,Compass=0,Alt=3000,Squad=3,Pilot=7,Type=0", false},
+      {kPageMonitoring, "KESTREL HELLO:nothing", false},
+  };
+  context.request_repaint = CountFrameRequest;
+  for (const auto &row : rows) {
+    g_page_state.current_page = row.page;
+    g_frames_asked = 0;
+    DispatchDatagram(row.text, work);
+    EXPECT_EQ(g_frames_asked, row.asks ? 1 : 0) << row.text << " on page " << row.page;
+  }
+  // A squad mate's report is drawn on the map pages once the squad is joined, and counted on DATABASES.
+  SetJoined(g_squad_group, 1);
+  for (const int page : {kPageMonitoring, kPageDatabases, kPageSquad}) {
+    g_page_state.current_page = page;
+    g_frames_asked = 0;
+    DispatchDatagram("KESTREL SQUAD:Lat=43.5,Long=41.5,Compass=0,Alt=3000,Squad=3,Pilot=7,Type=0", work);
+    EXPECT_EQ(g_frames_asked, page == kPageSquad ? 0 : 1) << "page " << page;
+  }
+}
+} // namespace

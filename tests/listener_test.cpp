@@ -1,6 +1,7 @@
 // listener_test.cpp: the listener thread over a real loopback socket, with its debug log.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "app/shared_lock.h"
 #include "link/listener.h"
 #include "map/map_view.h"
+#include "mfd/page_state.h"
 #include "platform/paths.h"
 #include "platform/udp.h"
 #include "status/event_log.h"
@@ -111,6 +113,23 @@ TEST_F(ListenerTest, NoLogWhileDebugIsOff) {
   ASSERT_TRUE(WaitFor([] { return g_failure_status.entries[19].state == 0; }));
   StopListener();
   EXPECT_EQ(ReadTextFile(DebugLogPath()), "");
+}
+
+std::atomic<int> g_frames_asked{0};
+
+// The listener asks for frames from its own thread and goes straight on: a burst of positions is handled
+// whole whether or not anyone paints.
+TEST_F(ListenerTest, MovingPositionsAskForFramesFromTheListenerThread) {
+  context.debug = 0;
+  g_page_state.current_page = kPageMonitoring;
+  g_frames_asked = 0;
+  context.request_repaint = [] { g_frames_asked.fetch_add(1); };
+  StartListener();
+  for (int i = 1; i <= 20; ++i)
+    Send("KESTREL MONITOR:Lat=43." + std::to_string(i) + ",Long=41.25,Compass=1.5,Alt=1200");
+  ASSERT_TRUE(WaitFor([] { return g_map_view.latitude == 43.20; }));
+  StopListener();
+  EXPECT_EQ(g_frames_asked.load(), 20);
 }
 
 // The listener says which port it cannot bind and why, keeps trying, and says when it has the port.

@@ -190,7 +190,8 @@ struct LockWatch {
         [](void *impl, const CanvasState &, Rect, const wchar_t *, int, uint32_t) { Note(impl, CanvasOp::kText); },
         [](void *, const CanvasState &, const wchar_t *, int length) { return length * 8; },
         [](void *impl, Rect) { Note(impl, CanvasOp::kInvert); },
-        [](void *impl, const Bitmap *, Rect, Rect) { Note(impl, CanvasOp::kStretch); }};
+        [](void *impl, const Bitmap *, Rect, Rect) { Note(impl, CanvasOp::kStretch); },
+        [](void *impl, Rect, Colour) { Note(impl, CanvasOp::kFill); }};
     canvas.backend = &backend;
     canvas.impl = this;
     canvas.width = canvas.height = 425;
@@ -198,7 +199,8 @@ struct LockWatch {
 };
 
 // The listener waits for a paint only while the frame is taken down: the map, which a map load may free once the lock
-// is released, is stretched under it, and everything after it is drawn once the lock is free.
+// is released, is stretched under it (after the black the frame starts from), and everything after it is drawn once
+// the lock is free.
 TEST_F(ShellTest, APaintDrawsTheMapUnderTheLockAndTheRestAfterIt) {
   const std::string folder = MakeScratchFolder();
   ASSERT_TRUE(WriteSolidBmp(folder + "/map.bmp", 64, 48));
@@ -212,12 +214,13 @@ TEST_F(ShellTest, APaintDrawsTheMapUnderTheLockAndTheRestAfterIt) {
   g_map_view.bitmap = nullptr;
   g_map_view.current_map = -1;
   FreeBitmap(map);
-  ASSERT_FALSE(watch.drawn.empty());
-  EXPECT_EQ(watch.drawn.front(), (std::pair{CanvasOp::kStretch, true}));
+  ASSERT_GT(watch.drawn.size(), 2u);
+  EXPECT_EQ(watch.drawn[0], (std::pair{CanvasOp::kFill, true}));
+  EXPECT_EQ(watch.drawn[1], (std::pair{CanvasOp::kStretch, true}));
   int drawn_free = 0;
-  for (size_t i = 1; i < watch.drawn.size(); ++i)
+  for (size_t i = 2; i < watch.drawn.size(); ++i)
     drawn_free += watch.drawn[i].second ? 0 : 1;
-  EXPECT_EQ(drawn_free, static_cast<int>(watch.drawn.size()) - 1) << "the rose, the ownship, the frame, the messages";
+  EXPECT_EQ(drawn_free, static_cast<int>(watch.drawn.size()) - 2) << "the rose, the ownship, the frame, the messages";
 }
 
 } // namespace

@@ -6,169 +6,54 @@
 // height apart, aligned per line, broken at line ends and, when asked, at blanks; clipped to the rectangle.
 #include "platform/portable/cairo_canvas.h"
 
-#include <pango/pangocairo.h>
-
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <mutex>
 #include <numbers>
 #include <string>
 #include <string_view>
 #include <strings.h>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/portable/bitmap_data.h"
-#include "platform/portable/utf8.h"
+#include "platform/portable/cairo_text.h"
+#include "platform/portable/coverage_mask.h"
+#include "platform/portable/generation_cache.h"
 
 namespace {
 
-// One text size: a layout reused for every line set in it, and where its baseline sits in the cell.
-struct TextFont {
-  PangoLayout *layout = nullptr;
-  int ascent = 0; // pixels from the cell's top to the baseline
-};
-
-// The fonts of every canvas, made on first use and kept for the life of the process, as the GDI side keeps
-// its fonts. Text is drawn on the UI thread; the lock only keeps a stray caller from corrupting the cache.
-struct TextFonts {
-  std::mutex lock;
-  PangoContext *context = nullptr;
-  std::string family;
-  std::unordered_map<int, TextFont> by_height;
-};
-
-TextFonts fonts;
-
-bool FontMapHasFamily(PangoFontMap *map, const char *name) {
-  PangoFontFamily **families = nullptr;
-  int count = 0;
-  pango_font_map_list_families(map, &families, &count);
-  bool found = false;
-  for (int i = 0; i < count && !found; ++i)
-    found = strcasecmp(pango_font_family_get_name(families[i]), name) == 0;
-  g_free(families);
-  return found;
-}
-
-void OpenFonts() {
-  if (fonts.context != nullptr)
-    return;
-  PangoFontMap *map = pango_cairo_font_map_new();
-  fonts.family = FontMapHasFamily(map, "Lucida Console") ? "Lucida Console" : "DejaVu Sans Mono";
-  fonts.context = pango_font_map_create_context(map);
-  g_object_unref(map); // the context holds it
-  // Whole-pixel advances, as GDI has, so that widths and alignment come out in whole pixels.
-  cairo_font_options_t *options = cairo_font_options_create();
-  cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
-  cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
-  pango_cairo_context_set_font_options(fonts.context, options);
-  cairo_font_options_destroy(options);
-}
-
-// GDI's font height is the cell height, ascent plus descent; Pango sizes by the em. Measure the face's
-// cell per em once at a large size, where rounding is negligible, and size the em so the cell is h pixels.
-TextFont &FontFor(int h) {
-  OpenFonts();
-  auto found = fonts.by_height.find(h);
-  if (found != fonts.by_height.end())
-    return found->second;
-  PangoFontDescription *description = pango_font_description_new();
-  pango_font_description_set_family(description, fonts.family.c_str());
-  pango_font_description_set_weight(description, PANGO_WEIGHT_BOLD);
-  constexpr double kReference = 200.0;
-  pango_font_description_set_absolute_size(description, kReference * PANGO_SCALE);
-  PangoFontMetrics *metrics = pango_context_get_metrics(fonts.context, description, nullptr);
-  const double ascent = pango_font_metrics_get_ascent(metrics);
-  const double descent = pango_font_metrics_get_descent(metrics);
-  pango_font_metrics_unref(metrics);
-  const double cell = ascent + descent > 0 ? ascent + descent : kReference * PANGO_SCALE;
-  pango_font_description_set_absolute_size(description, h * kReference * PANGO_SCALE * PANGO_SCALE / cell);
-  TextFont font;
-  font.layout = pango_layout_new(fonts.context);
-  pango_layout_set_font_description(font.layout, description);
-  pango_font_description_free(description);
-  font.ascent = static_cast<int>(std::lround(h * ascent / cell));
-  return fonts.by_height.emplace(h, font).first->second;
-}
-
 int CellHeight(const CanvasState &state) { return std::max(state.font_height, 1); }
 
-void SetText(PangoLayout *layout, std::wstring_view text) {
-  const std::string utf8 = WideToUtf8(std::wstring(text));
-  pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
+// Off, every primitive is drawn the plain way (UseCairoCanvasShortcuts).
+std::atomic<bool> g_shortcuts{true};
+
+bool Shortcuts() { return g_shortcuts.load(std::memory_order_relaxed); }
+
+// True when the area, widened by margin pixels on every side, lies wholly outside what cr may draw on: a
+// primitive drawn there would change nothing, so it is left out before any of its work is done (rings and
+// ticks of a bullseye far larger than the window, labels past its edge).
+bool OutsideClip(cairo_t *cr, Rect area, int margin) {
+  if (!Shortcuts())
+    return false;
+  double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+  return area.right + margin <= x1 || area.bottom + margin <= y1 || area.left - margin >= x2 || area.top - margin >= y2;
 }
 
-int LayoutWidth(PangoLayout *layout) {
-  PangoRectangle logical;
-  pango_layout_get_pixel_extents(layout, nullptr, &logical);
-  return logical.width;
-}
+// What a pen may paint beyond its path: half its width, and a pixel for the round ends' rounding.
+int PenReach(const Pen &pen) { return pen.none ? 1 : pen.width + 1; }
 
-int MeasureLine(PangoLayout *layout, std::wstring_view text) {
-  if (text.empty())
-    return 0;
-  SetText(layout, text);
-  return LayoutWidth(layout);
-}
-
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
-
-std::wstring_view TrimTrailingBlanks(std::wstring_view text) {
-  while (!text.empty() && IsBlank(text.back()))
-    text.remove_suffix(1);
-  return text;
-}
-
-// Breaks one paragraph at blanks, greedily, so that each line fits width. A word wider than the rectangle
-// stays whole on its own line (and is clipped), as DrawText does without edit-control breaking; the blanks
-// at a break are dropped.
-void BreakParagraph(PangoLayout *layout, std::wstring_view paragraph, int width,
-                    std::vector<std::wstring_view> &lines) {
-  size_t start = 0;
-  const size_t n = paragraph.size();
-  // The end of the next word after position i, with the blanks before it.
-  const auto next_word_end = [&](size_t i) {
-    while (i < n && IsBlank(paragraph[i]))
-      ++i;
-    while (i < n && !IsBlank(paragraph[i]))
-      ++i;
-    return i;
-  };
-  do {
-    size_t end = next_word_end(start);
-    for (size_t longer = next_word_end(end); longer != end; longer = next_word_end(end)) {
-      if (MeasureLine(layout, TrimTrailingBlanks(paragraph.substr(start, longer - start))) > width)
-        break;
-      end = longer;
-    }
-    lines.push_back(paragraph.substr(start, end - start));
-    start = end;
-    while (start < n && IsBlank(paragraph[start]))
-      ++start;
-  } while (start < n);
-}
-
-// The lines DrawText would draw: broken at CR, LF and CR LF, and at blanks when word breaking.
-std::vector<std::wstring_view> LayOutLines(PangoLayout *layout, std::wstring_view text, bool word_break, int width) {
-  std::vector<std::wstring_view> lines;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = start;
-    while (end < text.size() && text[end] != L'\n' && text[end] != L'\r')
-      ++end;
-    const std::wstring_view paragraph = text.substr(start, end - start);
-    if (word_break && !paragraph.empty())
-      BreakParagraph(layout, paragraph, width, lines);
-    else
-      lines.push_back(paragraph);
-    if (end == text.size())
-      break;
-    start = end + (text[end] == L'\r' && end + 1 < text.size() && text[end + 1] == L'\n' ? 2 : 1);
-    if (start == text.size())
-      break; // a final line end opens no new line
+Rect Bounds(const Point *points, int count) {
+  Rect box{points[0].x, points[0].y, points[0].x, points[0].y};
+  for (int i = 1; i < count; ++i) {
+    box.left = std::min(box.left, points[i].x);
+    box.top = std::min(box.top, points[i].y);
+    box.right = std::max(box.right, points[i].x);
+    box.bottom = std::max(box.bottom, points[i].y);
   }
-  return lines;
+  return box;
 }
 
 cairo_t *Context(void *impl) { return static_cast<cairo_t *>(impl); }
@@ -221,52 +106,182 @@ Rect Normalised(Rect r) {
   return r;
 }
 
+// A shape's two parts, each painted in one colour: the brush's fill, then the pen's outline.
+enum class Part { kFill, kOutline };
+
+Point Moved(Point p, Point by) { return Point{p.x + by.x, p.y + by.y}; }
+Rect Moved(Rect r, Point by) { return Rect{r.left + by.x, r.top + by.y, r.right + by.x, r.bottom + by.y}; }
+
+// Shapes drawn once are kept as masks of what each part covers: every primitive is drawn aliased and in
+// solid colours, so painting a part's colour through its mask gives exactly the pixels drawing it again
+// would, at a fraction of the cost of stroking and filling paths. A shape is kept by its kind, its pen and
+// brush and its coordinates relative to its area's corner, so a symbol or a tick moved by whole pixels is
+// the same shape; a ring of a bullseye is the same ring wherever the view has moved it.
+struct KeptShape {
+  CoverageMask fill, outline; // from the corner of the shape's area
+};
+
+// Drawing a shape's mask takes a temporary 8-bit surface of its area; beyond this many pixels the shape is drawn
+// each time instead.
+constexpr int kLargestKeptShape = 2048 * 2048;
+constexpr size_t kShapesPerGeneration = 4096; // several heavy frames' worth: about 700 shapes each
+
+struct Shapes {
+  std::mutex lock;
+  GenerationCache<std::string, KeptShape, std::hash<std::string>> kept{kShapesPerGeneration};
+  std::string probe;
+};
+
+Shapes &TheShapes() {
+  static Shapes shapes;
+  return shapes;
+}
+
+// The key of a shape: its kind, what it paints with, and its coordinates relative to its area's corner.
+class ShapeKey {
+public:
+  ShapeKey(std::string &bytes, char kind, const CanvasState &state, bool fills, bool outlines, Rect area)
+      : bytes_(bytes), origin_{area.left, area.top} {
+    bytes_.assign(1, kind);
+    Add(fills ? 1 : 0);
+    Add(outlines ? state.pen.width : -1);
+    Add(area.right - area.left);
+    Add(area.bottom - area.top);
+  }
+  void Add(int value) { bytes_.append(reinterpret_cast<const char *>(&value), sizeof value); }
+  void Add(double value) { bytes_.append(reinterpret_cast<const char *>(&value), sizeof value); }
+  void Add(Point p) {
+    Add(p.x - origin_.x);
+    Add(p.y - origin_.y);
+  }
+
+private:
+  std::string &bytes_;
+  Point origin_;
+};
+
+// A part drawn alone into a mask the size of area: white where it paints.
+template <typename Paint> CoverageMask DrawMask(Rect area, Part part, const Paint &paint) {
+  cairo_surface_t *drawn = cairo_image_surface_create(CAIRO_FORMAT_A8, area.right - area.left, area.bottom - area.top);
+  cairo_t *cr = cairo_create(drawn);
+  paint(cr, Point{-area.left, -area.top}, part, Rgb(255, 255, 255));
+  cairo_destroy(cr);
+  CoverageMask mask = CoverageMask::Trimmed(drawn, 0, 0);
+  cairo_surface_destroy(drawn);
+  return mask;
+}
+
+void PaintMask(cairo_t *cr, const CoverageMask &mask, Colour colour, Rect area) {
+  mask.Paint(cr, area.left, area.top, colour);
+}
+
+// Draws a shape whose parts paint(cr, shift, part, colour) draws, every coordinate moved by shift, within
+// area. describe adds the shape's coordinates to its key.
+template <typename Describe, typename Paint>
+void DrawShape(cairo_t *cr, const CanvasState &state, char kind, bool fills, bool outlines, Rect area,
+               const Describe &describe, const Paint &paint) {
+  if (!fills && !outlines)
+    return;
+  const int pixels = (area.right - area.left) * (area.bottom - area.top);
+  if (!Shortcuts() || pixels > kLargestKeptShape) {
+    if (fills)
+      paint(cr, Point{}, Part::kFill, state.brush.colour);
+    if (outlines)
+      paint(cr, Point{}, Part::kOutline, state.pen.colour);
+    return;
+  }
+  Shapes &shapes = TheShapes();
+  std::lock_guard hold(shapes.lock);
+  ShapeKey key(shapes.probe, kind, state, fills, outlines, area);
+  describe(key);
+  KeptShape *shape = shapes.kept.Find(shapes.probe);
+  if (shape == nullptr) {
+    KeptShape drawn;
+    if (fills)
+      drawn.fill = DrawMask(area, Part::kFill, paint);
+    if (outlines)
+      drawn.outline = DrawMask(area, Part::kOutline, paint);
+    shape = &shapes.kept.Add(shapes.probe, std::move(drawn));
+  }
+  PaintMask(cr, shape->fill, state.brush.colour, area);
+  PaintMask(cr, shape->outline, state.pen.colour, area);
+}
+
+// The area a shape within box may paint, with its pen: the box widened by the pen's reach, one more pixel
+// to the right and down (the box's right and bottom are the last pixels' coordinates).
+Rect ShapeArea(Rect box, const Pen &pen) {
+  const int reach = PenReach(pen);
+  return Rect{box.left - reach, box.top - reach, box.right + reach + 1, box.bottom + reach + 1};
+}
+
 void Line(void *impl, const CanvasState &state, Point from, Point to) {
   if (state.pen.none || from == to)
     return;
   cairo_t *cr = Context(impl);
-  BeginSolid(cr, state.pen.colour);
-  if (ThinPen(state.pen)) {
-    StrokeThinSegment(cr, from, to);
-  } else {
-    cairo_move_to(cr, from.x + 0.5, from.y + 0.5);
-    cairo_line_to(cr, to.x + 0.5, to.y + 0.5);
-    StrokeWide(cr, state.pen);
-  }
-  cairo_restore(cr);
+  const Point ends[] = {from, to};
+  const Rect area = ShapeArea(Bounds(ends, 2), state.pen);
+  if (OutsideClip(cr, area, 0))
+    return;
+  DrawShape(
+      cr, state, 'L', false, true, area,
+      [&](ShapeKey &key) {
+        key.Add(from);
+        key.Add(to);
+      },
+      [&](cairo_t *c, Point d, Part, Colour colour) {
+        const Point a = Moved(from, d), b = Moved(to, d);
+        BeginSolid(c, colour);
+        if (ThinPen(state.pen)) {
+          StrokeThinSegment(c, a, b);
+        } else {
+          cairo_move_to(c, a.x + 0.5, a.y + 0.5);
+          cairo_line_to(c, b.x + 0.5, b.y + 0.5);
+          StrokeWide(c, state.pen);
+        }
+        cairo_restore(c);
+      });
 }
 
 void Arc(void *impl, const CanvasState &state, Point centre, int r, double start_degrees, double sweep_degrees) {
   if (state.pen.none || r <= 0 || sweep_degrees == 0)
     return;
   cairo_t *cr = Context(impl);
-  BeginSolid(cr, state.pen.colour);
-  // Cairo's angles turn clockwise on screen; ours turn counterclockwise.
-  const double to_radians = std::numbers::pi / 180.0;
-  const double from = -start_degrees * to_radians, to = -(start_degrees + sweep_degrees) * to_radians;
-  if (sweep_degrees > 0)
-    cairo_arc_negative(cr, centre.x + 0.5, centre.y + 0.5, r, from, to);
-  else
-    cairo_arc(cr, centre.x + 0.5, centre.y + 0.5, r, from, to);
-  if (ThinPen(state.pen)) {
-    cairo_set_line_width(cr, 1.0);
-    cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
-    cairo_stroke(cr);
-  } else {
-    StrokeWide(cr, state.pen);
-  }
-  cairo_restore(cr);
+  const Rect area = ShapeArea(Rect{centre.x - r, centre.y - r, centre.x + r, centre.y + r}, state.pen);
+  if (OutsideClip(cr, area, 0))
+    return;
+  DrawShape(
+      cr, state, 'A', false, true, area,
+      [&](ShapeKey &key) {
+        key.Add(centre);
+        key.Add(r);
+        key.Add(start_degrees);
+        key.Add(sweep_degrees);
+      },
+      [&](cairo_t *c, Point d, Part, Colour colour) {
+        const Point at = Moved(centre, d);
+        BeginSolid(c, colour);
+        // Cairo's angles turn clockwise on screen; ours turn counterclockwise.
+        const double to_radians = std::numbers::pi / 180.0;
+        const double from = -start_degrees * to_radians, to = -(start_degrees + sweep_degrees) * to_radians;
+        if (sweep_degrees > 0)
+          cairo_arc_negative(c, at.x + 0.5, at.y + 0.5, r, from, to);
+        else
+          cairo_arc(c, at.x + 0.5, at.y + 0.5, r, from, to);
+        if (ThinPen(state.pen)) {
+          cairo_set_line_width(c, 1.0);
+          cairo_set_line_cap(c, CAIRO_LINE_CAP_BUTT);
+          cairo_stroke(c);
+        } else {
+          StrokeWide(c, state.pen);
+        }
+        cairo_restore(c);
+      });
 }
 
 // With no outline GDI fills one pixel less in each direction: the shape of the bounds shrunk by one pixel
-// at the right and bottom, filled with the brush.
-void FillWithoutPen(cairo_t *cr, const CanvasState &state, Rect r, void (*add_path)(cairo_t *, Rect)) {
-  if (state.brush.hollow || r.right - r.left <= 1 || r.bottom - r.top <= 1)
-    return;
-  BeginSolid(cr, state.brush.colour);
-  add_path(cr, {r.left, r.top, r.right - 1, r.bottom - 1});
-  cairo_fill(cr);
-  cairo_restore(cr);
+// at the right and bottom, filled with the brush. False when that leaves nothing.
+bool FillsWithoutPen(const CanvasState &state, Rect r) {
+  return !state.brush.hollow && r.right - r.left > 1 && r.bottom - r.top > 1;
 }
 
 void Rectangle(void *impl, const CanvasState &state, Rect rect) {
@@ -275,30 +290,36 @@ void Rectangle(void *impl, const CanvasState &state, Rect rect) {
   if (w <= 0 || h <= 0)
     return;
   cairo_t *cr = Context(impl);
-  if (state.pen.none) {
-    FillWithoutPen(cr, state, r, [](cairo_t *c, Rect inner) {
-      cairo_rectangle(c, inner.left, inner.top, inner.right - inner.left, inner.bottom - inner.top);
-    });
+  const Rect area = ShapeArea(r, state.pen);
+  if (OutsideClip(cr, area, 0))
     return;
-  }
-  if (!state.brush.hollow) {
-    BeginSolid(cr, state.brush.colour);
-    cairo_rectangle(cr, r.left, r.top, w, h);
-    cairo_fill(cr);
-    cairo_restore(cr);
-  }
-  BeginSolid(cr, state.pen.colour);
-  if (ThinPen(state.pen)) {
-    cairo_rectangle(cr, r.left, r.top, w, 1);
-    cairo_rectangle(cr, r.left, r.bottom - 1, w, 1);
-    cairo_rectangle(cr, r.left, r.top, 1, h);
-    cairo_rectangle(cr, r.right - 1, r.top, 1, h);
-    cairo_fill(cr);
-  } else {
-    cairo_rectangle(cr, r.left + 0.5, r.top + 0.5, w - 1, h - 1);
-    StrokeWide(cr, state.pen);
-  }
-  cairo_restore(cr);
+  const bool outlines = !state.pen.none;
+  const bool fills = outlines ? !state.brush.hollow : FillsWithoutPen(state, r);
+  DrawShape(
+      cr, state, 'R', fills, outlines, area,
+      [&](ShapeKey &key) {
+        key.Add(Point{r.left, r.top});
+        key.Add(Point{r.right, r.bottom});
+      },
+      [&](cairo_t *c, Point d, Part part, Colour colour) {
+        const Rect m = Moved(r, d);
+        BeginSolid(c, colour);
+        if (part == Part::kFill) {
+          const int shrink = outlines ? 0 : 1;
+          cairo_rectangle(c, m.left, m.top, w - shrink, h - shrink);
+          cairo_fill(c);
+        } else if (ThinPen(state.pen)) {
+          cairo_rectangle(c, m.left, m.top, w, 1);
+          cairo_rectangle(c, m.left, m.bottom - 1, w, 1);
+          cairo_rectangle(c, m.left, m.top, 1, h);
+          cairo_rectangle(c, m.right - 1, m.top, 1, h);
+          cairo_fill(c);
+        } else {
+          cairo_rectangle(c, m.left + 0.5, m.top + 0.5, w - 1, h - 1);
+          StrokeWide(c, state.pen);
+        }
+        cairo_restore(c);
+      });
 }
 
 // Adds a closed ellipse to the path; radii of zero become a hairline so the path stays valid.
@@ -312,119 +333,117 @@ void EllipsePath(cairo_t *cr, double cx, double cy, double rx, double ry) {
   cairo_restore(cr);
 }
 
+// True when all that cr may draw on lies inside the ellipse of bounds, reach pixels clear of its outline:
+// an outline alone would change nothing there (the rings of a bullseye far larger than the window).
+bool WithinHollow(cairo_t *cr, Rect bounds, int reach) {
+  if (!Shortcuts())
+    return false;
+  const double rx = (bounds.right - bounds.left) / 2.0 - reach, ry = (bounds.bottom - bounds.top) / 2.0 - reach;
+  if (rx <= 0 || ry <= 0)
+    return false;
+  const double cx = (bounds.left + bounds.right) / 2.0, cy = (bounds.top + bounds.bottom) / 2.0;
+  double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+  // The inside of an ellipse is convex: the clip's corners inside mean all of it is.
+  for (const double x : {x1, x2})
+    for (const double y : {y1, y2})
+      if ((x - cx) * (x - cx) / (rx * rx) + (y - cy) * (y - cy) / (ry * ry) >= 1.0)
+        return false;
+  return true;
+}
+
 void Ellipse(void *impl, const CanvasState &state, Rect bounds) {
   const Rect r = Normalised(bounds);
   const int w = r.right - r.left, h = r.bottom - r.top;
   if (w <= 0 || h <= 0)
     return;
   cairo_t *cr = Context(impl);
-  if (state.pen.none) {
-    FillWithoutPen(cr, state, r, [](cairo_t *c, Rect inner) {
-      EllipsePath(c, (inner.left + inner.right) / 2.0, (inner.top + inner.bottom) / 2.0,
-                  (inner.right - inner.left) / 2.0, (inner.bottom - inner.top) / 2.0);
-    });
+  const Rect area = ShapeArea(r, state.pen);
+  if (OutsideClip(cr, area, 0))
     return;
-  }
-  // The outline's centre line runs half a pixel inside the bounds, so its outer pixels touch them.
-  const double cx = (r.left + r.right) / 2.0, cy = (r.top + r.bottom) / 2.0;
-  const double rx = (w - 1) / 2.0, ry = (h - 1) / 2.0;
-  if (!state.brush.hollow) {
-    BeginSolid(cr, state.brush.colour);
-    EllipsePath(cr, cx, cy, rx, ry);
-    cairo_fill(cr);
-    cairo_restore(cr);
-  }
-  BeginSolid(cr, state.pen.colour);
-  EllipsePath(cr, cx, cy, rx, ry);
-  if (ThinPen(state.pen)) {
-    cairo_set_line_width(cr, 1.0);
-    cairo_stroke(cr);
-  } else {
-    StrokeWide(cr, state.pen);
-  }
-  cairo_restore(cr);
+  const bool outlines = !state.pen.none;
+  const bool fills = outlines ? !state.brush.hollow : FillsWithoutPen(state, r);
+  if (!fills && WithinHollow(cr, r, PenReach(state.pen)))
+    return;
+  DrawShape(
+      cr, state, 'E', fills, outlines, area,
+      [&](ShapeKey &key) {
+        key.Add(Point{r.left, r.top});
+        key.Add(Point{r.right, r.bottom});
+      },
+      [&](cairo_t *c, Point d, Part part, Colour colour) {
+        const Rect m = Moved(r, d);
+        BeginSolid(c, colour);
+        if (!outlines) {
+          EllipsePath(c, (m.left + m.right - 1) / 2.0, (m.top + m.bottom - 1) / 2.0, (w - 1) / 2.0, (h - 1) / 2.0);
+          cairo_fill(c);
+        } else {
+          // The outline's centre line runs half a pixel inside the bounds, so its outer pixels touch them.
+          EllipsePath(c, (m.left + m.right) / 2.0, (m.top + m.bottom) / 2.0, (w - 1) / 2.0, (h - 1) / 2.0);
+          if (part == Part::kFill)
+            cairo_fill(c);
+          else if (ThinPen(state.pen)) {
+            cairo_set_line_width(c, 1.0);
+            cairo_stroke(c);
+          } else {
+            StrokeWide(c, state.pen);
+          }
+        }
+        cairo_restore(c);
+      });
 }
 
 void Polygon(void *impl, const CanvasState &state, const Point *points, int count) {
   if (count < 2)
     return;
   cairo_t *cr = Context(impl);
-  if (!state.brush.hollow) {
-    // GDI's default fill mode is alternate: even-odd.
-    BeginSolid(cr, state.brush.colour);
-    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
-    cairo_move_to(cr, points[0].x, points[0].y);
-    for (int i = 1; i < count; ++i)
-      cairo_line_to(cr, points[i].x, points[i].y);
-    cairo_close_path(cr);
-    cairo_fill(cr);
-    cairo_restore(cr);
-  }
-  if (state.pen.none)
+  const Rect area = ShapeArea(Bounds(points, count), state.pen);
+  if (OutsideClip(cr, area, 0))
     return;
-  BeginSolid(cr, state.pen.colour);
-  if (ThinPen(state.pen)) {
-    for (int i = 0; i < count; ++i)
-      StrokeThinSegment(cr, points[i], points[(i + 1) % count]);
-  } else {
-    cairo_move_to(cr, points[0].x + 0.5, points[0].y + 0.5);
-    for (int i = 1; i < count; ++i)
-      cairo_line_to(cr, points[i].x + 0.5, points[i].y + 0.5);
-    cairo_close_path(cr);
-    StrokeWide(cr, state.pen);
-  }
-  cairo_restore(cr);
+  DrawShape(
+      cr, state, 'P', !state.brush.hollow, !state.pen.none, area,
+      [&](ShapeKey &key) {
+        for (int i = 0; i < count; ++i)
+          key.Add(points[i]);
+      },
+      [&](cairo_t *c, Point d, Part part, Colour colour) {
+        BeginSolid(c, colour);
+        if (part == Part::kFill) {
+          // GDI's default fill mode is alternate: even-odd.
+          cairo_set_fill_rule(c, CAIRO_FILL_RULE_EVEN_ODD);
+          cairo_move_to(c, points[0].x + d.x, points[0].y + d.y);
+          for (int i = 1; i < count; ++i)
+            cairo_line_to(c, points[i].x + d.x, points[i].y + d.y);
+          cairo_close_path(c);
+          cairo_fill(c);
+        } else if (ThinPen(state.pen)) {
+          for (int i = 0; i < count; ++i)
+            StrokeThinSegment(c, Moved(points[i], d), Moved(points[(i + 1) % count], d));
+        } else {
+          cairo_move_to(c, points[0].x + d.x + 0.5, points[0].y + d.y + 0.5);
+          for (int i = 1; i < count; ++i)
+            cairo_line_to(c, points[i].x + d.x + 0.5, points[i].y + d.y + 0.5);
+          cairo_close_path(c);
+          StrokeWide(c, state.pen);
+        }
+        cairo_restore(c);
+      });
 }
 
 void Text(void *impl, const CanvasState &state, Rect rect, const wchar_t *text, int length, uint32_t flags) {
-  const Rect r = rect;
-  if (r.right <= r.left || r.bottom <= r.top || length <= 0)
+  if (rect.right <= rect.left || rect.bottom <= rect.top || length <= 0)
     return;
-  std::lock_guard hold(fonts.lock);
-  const int h = CellHeight(state);
-  TextFont &font = FontFor(h);
-  const std::vector<std::wstring_view> lines =
-      LayOutLines(font.layout, std::wstring_view(text, length), (flags & kTextWordBreak) != 0, r.right - r.left);
   cairo_t *cr = Context(impl);
-  cairo_save(cr);
-  cairo_new_path(cr);
-  cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-  cairo_rectangle(cr, r.left, r.top, r.right - r.left, r.bottom - r.top);
-  cairo_clip(cr);
-  // Single-line bottom alignment is the only vertical alignment GDI honours, and these texts are never
-  // single-line, so lines always start at the top.
-  int y = r.top;
-  for (const std::wstring_view line : lines) {
-    if (y >= r.bottom)
-      break;
-    const int width = MeasureLine(font.layout, line);
-    if (width > 0) {
-      int x = r.left;
-      if (flags & kTextCenter)
-        x = (r.left + r.right - width) / 2;
-      else if (flags & kTextRight)
-        x = r.right - width;
-      if (state.opaque) {
-        // Opaque text fills its own cells only, not the whole rectangle.
-        cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-        SetColour(cr, state.back_colour);
-        cairo_rectangle(cr, x, y, width, h);
-        cairo_fill(cr);
-      }
-      SetColour(cr, state.text_colour);
-      cairo_move_to(cr, x, y + font.ascent - pango_layout_get_baseline(font.layout) / PANGO_SCALE);
-      pango_cairo_show_layout(cr, font.layout);
-    }
-    y += h;
-  }
-  cairo_restore(cr);
+  if (OutsideClip(cr, rect, 0))
+    return; // clipped to its rectangle, it would draw nothing: no need to lay it out
+  const CairoTextStyle style{CellHeight(state), state.opaque, state.text_colour, state.back_colour};
+  DrawCairoText(cr, style, rect, std::wstring_view(text, static_cast<size_t>(length)), flags);
 }
 
 int TextWidth(void *, const CanvasState &state, const wchar_t *text, int length) {
   if (length <= 0)
     return 0;
-  std::lock_guard hold(fonts.lock);
-  return MeasureLine(FontFor(CellHeight(state)).layout, std::wstring_view(text, length));
+  return MeasureCairoText(CellHeight(state), std::wstring_view(text, static_cast<size_t>(length)));
 }
 
 void Invert(void *impl, Rect rect) {
@@ -466,7 +485,17 @@ void Stretch(void *impl, const Bitmap *bitmap, Rect source, Rect destination) {
   cairo_restore(cr);
 }
 
-constexpr CanvasBackend kCairoBackend = {Line, Arc, Rectangle, Ellipse, Polygon, Text, TextWidth, Invert, Stretch};
+void Fill(void *impl, Rect rect, Colour colour) {
+  cairo_t *cr = Context(impl);
+  BeginSolid(cr, colour);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_rectangle(cr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+  cairo_fill(cr);
+  cairo_restore(cr);
+}
+
+constexpr CanvasBackend kCairoBackend = {Line, Arc,       Rectangle, Ellipse, Polygon,
+                                         Text, TextWidth, Invert,    Stretch, Fill};
 
 } // namespace
 
@@ -479,8 +508,9 @@ Canvas MakeCairoCanvas(cairo_t *cr, int width, int height) {
   return canvas;
 }
 
-const char *CairoCanvasFontFamily() {
-  std::lock_guard hold(fonts.lock);
-  OpenFonts();
-  return fonts.family.c_str();
+const char *CairoCanvasFontFamily() { return CairoTextFamily(); }
+
+void UseCairoCanvasShortcuts(bool use) {
+  g_shortcuts = use;
+  KeepCairoTextLayouts(use);
 }

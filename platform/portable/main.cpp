@@ -1,9 +1,10 @@
 // main.cpp: the portable program: an SDL2 window, a timed loop standing in for the three window timers, keys and
-// clicks, and each frame painted with Cairo off screen, then presented at once.
+// clicks, and each frame composed whole with Cairo off screen, then presented at once.
 #include <SDL.h>
 #include <cairo.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -14,6 +15,7 @@
 
 #include "app/shell.h"
 #include "platform/diagnostics.h"
+#include "platform/frame_buffer.h"
 #include "platform/portable/cairo_canvas.h"
 #include "platform/portable/options.h"
 #include "platform/portable/sdl_start.h"
@@ -23,55 +25,57 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The front end's own record: the window, the off-screen frame and what waits to be repainted.
+// The front end's own record: the window, the off-screen frame and when the next one is due.
 struct Frontend {
   SDL_Window *window = nullptr;
-  cairo_surface_t *frame = nullptr; // kept between paints: an area not invalidated keeps its picture
+  FrameBuffer *frame = nullptr; // composed whole on every paint, then presented
   int width = 0, height = 0;
-  bool dirty = false;
-  Rect dirty_rect;
-  bool erase = false;
-  Rect erase_rect;
+  bool dirty = false; // a frame is wanted (user-interface thread only)
+  Clock::time_point last_paint;
+  // A frame asked for from another thread: set there, taken here. The wake-up event is pushed only when
+  // the flag was clear, so a burst of requests costs one event.
+  std::atomic<bool> frame_requested{false};
+  Uint32 wake_event = 0;
   int screenshots = 0;
 };
 
 Frontend fe;
 
-Rect Union(Rect a, Rect b) {
-  return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-              std::max(a.bottom, b.bottom)};
+// At most 60 frames a second: a frame wanted sooner than this after the last waits for the rest.
+constexpr auto kFrameInterval = std::chrono::microseconds(1000000 / 60);
+
+// Every invalidation, whole or part, with or without erase, asks for the next frame: each frame is composed
+// whole, so nothing of the one before survives and there is nothing to erase.
+void Invalidate(Rect, bool) { fe.dirty = true; }
+void InvalidateAll(bool) { fe.dirty = true; }
+
+// From any thread: wakes the event loop, which paints as soon as the frame rate allows.
+void RequestFrameFromAnyThread() {
+  if (fe.frame_requested.exchange(true))
+    return;
+  SDL_Event event{};
+  event.type = fe.wake_event;
+  SDL_PushEvent(&event);
 }
 
-void Invalidate(Rect rect, bool erase) {
-  fe.dirty_rect = fe.dirty ? Union(fe.dirty_rect, rect) : rect;
-  fe.dirty = true;
-  if (erase) {
-    fe.erase_rect = fe.erase ? Union(fe.erase_rect, rect) : rect;
-    fe.erase = true;
-  }
-}
+bool FrameWanted() { return fe.dirty || fe.frame_requested.load(); }
 
-void InvalidateAll(bool erase) { Invalidate(Rect{0, 0, fe.width, fe.height}, erase); }
-
-// Paints the invalidated area into the off-screen frame, as a window procedure paints its update region: erased to the
-// black background when asked, then drawn over, clipped to the area.
+// Composes the whole frame off screen.
 void PaintFrame() {
-  cairo_t *cr = cairo_create(fe.frame);
-  const Rect &d = fe.dirty_rect;
-  cairo_rectangle(cr, d.left, d.top, d.right - d.left, d.bottom - d.top);
-  cairo_clip(cr);
-  if (fe.erase) {
-    const Rect &e = fe.erase_rect;
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_rectangle(cr, e.left, e.top, e.right - e.left, e.bottom - e.top);
-    cairo_fill(cr);
-  }
-  Canvas canvas = MakeCairoCanvas(cr, fe.width, fe.height);
-  ShellPaint(canvas);
-  cairo_destroy(cr);
-  cairo_surface_flush(fe.frame);
   fe.dirty = false;
-  fe.erase = false;
+  fe.frame_requested = false; // a request arriving from here on asks for the next frame
+  fe.last_paint = Clock::now();
+  ShellComposeFrame(fe.frame);
+}
+
+// Under X11 the window's pixels go to the server through shared memory, and the off-screen driver keeps them in
+// memory. Left to itself SDL would present them through an OpenGL texture even when OpenGL is a software
+// rasteriser, which costs more processor time than composing the frame; other drivers keep SDL's choice
+// (Wayland has no framebuffer of its own).
+void ChoosePresentation() {
+  const char *driver = SDL_GetCurrentVideoDriver();
+  if (driver != nullptr && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "offscreen") == 0))
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
 }
 
 // Copies the finished frame to the window in one step, so no half-drawn frame is ever seen.
@@ -79,9 +83,10 @@ void Present() {
   SDL_Surface *target = SDL_GetWindowSurface(fe.window);
   if (target == nullptr)
     return;
+  cairo_surface_t *frame = CairoFrameBufferSurface(fe.frame);
   SDL_Surface *source =
-      SDL_CreateRGBSurfaceWithFormatFrom(cairo_image_surface_get_data(fe.frame), fe.width, fe.height, 32,
-                                         cairo_image_surface_get_stride(fe.frame), SDL_PIXELFORMAT_XRGB8888);
+      SDL_CreateRGBSurfaceWithFormatFrom(cairo_image_surface_get_data(frame), fe.width, fe.height, 32,
+                                         cairo_image_surface_get_stride(frame), SDL_PIXELFORMAT_XRGB8888);
   if (source == nullptr)
     return;
   SDL_BlitSurface(source, nullptr, target, nullptr);
@@ -92,7 +97,7 @@ void Present() {
 void SaveScreenshot(const std::string &dir) {
   char name[64];
   std::snprintf(name, sizeof name, "/kestrel-%04d.png", ++fe.screenshots);
-  cairo_surface_write_to_png(fe.frame, (dir + name).c_str());
+  cairo_surface_write_to_png(CairoFrameBufferSurface(fe.frame), (dir + name).c_str());
 }
 
 int VirtualKey(SDL_Keycode key) {
@@ -131,8 +136,8 @@ bool CreateWindow() {
     return false;
   fe.width = s.window_width;
   fe.height = s.window_height;
-  fe.frame = cairo_image_surface_create(CAIRO_FORMAT_RGB24, fe.width, fe.height);
-  return cairo_surface_status(fe.frame) == CAIRO_STATUS_SUCCESS;
+  fe.frame = CreateFrameBuffer(fe.width, fe.height);
+  return fe.frame != nullptr;
 }
 
 // Returns false when the program is to end.
@@ -179,7 +184,10 @@ int Run(const ProgramOptions &options) {
     Clock::time_point next = timers[0].due;
     for (const Timer &t : timers)
       next = std::min(next, t.due);
-    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
+    if (FrameWanted())
+      next = std::min(next, fe.last_paint + kFrameInterval);
+    // Rounded up, so that the loop does not wake a little early and spin until the deadline.
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
     SDL_Event event;
     if (SDL_WaitEventTimeout(&event, wait > 0 ? static_cast<int>(wait) : 0)) {
       do {
@@ -197,7 +205,7 @@ int Run(const ProgramOptions &options) {
       if (t.due < Clock::now())
         t.due = Clock::now() + t.period; // after a stall, no burst of late ticks
     }
-    if (fe.dirty) {
+    if (FrameWanted() && Clock::now() >= fe.last_paint + kFrameInterval) {
       PaintFrame();
       Present();
     }
@@ -238,15 +246,19 @@ int main(int argc, char **argv) {
     SDL_Quit();
     return 0; // as the Windows program, which ends with 0 when its window cannot be made
   }
+  ChoosePresentation();
+  fe.wake_event = SDL_RegisterEvents(1);
   g_shell.host.invalidate_all = InvalidateAll;
   g_shell.host.invalidate_rect = Invalidate;
+  if (fe.wake_event != static_cast<Uint32>(-1))
+    g_shell.host.request_frame = RequestFrameFromAnyThread;
   ShellStartModules(fe.window);
-  InvalidateAll(true);
   PaintFrame();
   Present();
   const int code = Run(options);
   ShellStopListener();
-  cairo_surface_destroy(fe.frame);
+  g_shell.host = ShellHost{};
+  FreeFrameBuffer(fe.frame);
   SDL_DestroyWindow(fe.window);
   SDL_Quit();
   return code;

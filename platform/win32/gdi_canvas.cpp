@@ -164,8 +164,17 @@ void GdiStretch(void *impl, const Bitmap *bitmap, Rect source, Rect destination)
   DeleteDC(memory);
 }
 
+void GdiFill(void *impl, Rect rect, Colour colour) {
+  const RECT box = AsRect(rect);
+  const HBRUSH brush = CreateSolidBrush(AsColorref(colour));
+  if (brush == nullptr)
+    return;
+  FillRect(AsDc(impl), &box, brush);
+  DeleteObject(brush);
+}
+
 constexpr CanvasBackend kGdiBackend = {
-    GdiLine, GdiArc, GdiRectangle, GdiEllipse, GdiPolygon, GdiText, GdiTextWidth, GdiInvert, GdiStretch,
+    GdiLine, GdiArc, GdiRectangle, GdiEllipse, GdiPolygon, GdiText, GdiTextWidth, GdiInvert, GdiStretch, GdiFill,
 };
 
 } // namespace

@@ -2,87 +2,98 @@
 // procedure that hands ticks, keys, clicks and paints to the shell.
 #include <windows.h>
 
+#include <atomic>
+#include <chrono>
+
 #include "app/shell.h"
+#include "platform/frame_buffer.h"
 #include "platform/win32/gdi_canvas.h"
 #include "resources/resource.h"
 
 namespace {
 
-// The front end's own record. The frame is an off-screen bitmap the size of the client area: each paint draws into it
-// and copies the painted area to the window in one BitBlt, so nothing flickers, and an area not invalidated keeps its
-// picture there as it does on the screen.
+using Clock = std::chrono::steady_clock;
+
+// The front end's own record. The frame is an off-screen bitmap the size of the client area: each paint composes
+// it whole and copies it to the window in one BitBlt, so nothing flickers and nothing of an earlier frame stays.
 struct Frontend {
   HWND window = nullptr;
   HBRUSH background = nullptr;
-  HDC frame_dc = nullptr;
-  HBITMAP frame = nullptr;
-  HGDIOBJ frame_previous = nullptr;
-  int frame_width = 0, frame_height = 0;
-  bool erase_pending = false; // the erase the update region asked for, done in the frame
-  bool ready = false;         // the modules are initialised and may paint
+  FrameBuffer *frame = nullptr;
+  bool ready = false; // the modules are initialised and may paint
+  Clock::time_point last_paint;
+  // A frame asked for from another thread: set there, taken by the paint. The message is posted only when
+  // the flag was clear, so a burst of requests costs one message.
+  std::atomic<bool> frame_requested{false};
 };
 
 Frontend fe;
 
-void InvalidateAll(bool erase) { InvalidateRect(fe.window, nullptr, erase ? TRUE : FALSE); }
+// Posted by RequestFrameFromAnyThread; the frame timer holds a request back to the frame rate.
+constexpr UINT kFrameRequestMessage = WM_APP + 1;
+constexpr UINT_PTR kFrameTimer = 104;
+// At most 60 frames a second for the requests of the listener.
+constexpr auto kFrameInterval = std::chrono::microseconds(1000000 / 60);
 
-void InvalidatePart(Rect rect, bool erase) {
-  const RECT r{rect.left, rect.top, rect.right, rect.bottom};
-  InvalidateRect(fe.window, &r, erase ? TRUE : FALSE);
+// Every invalidation asks for the whole client area: each frame is composed whole, so a part of the window
+// left out of the update would only show the frame before.
+void InvalidateAll(bool) { InvalidateRect(fe.window, nullptr, FALSE); }
+void InvalidatePart(Rect, bool) { InvalidateRect(fe.window, nullptr, FALSE); }
+
+void RequestFrameFromAnyThread() {
+  if (!fe.frame_requested.exchange(true))
+    PostMessageW(fe.window, kFrameRequestMessage, 0, 0);
 }
 
-void ReleaseFrame() {
-  if (fe.frame_dc == nullptr)
+// A request reached the window: paint now when the last frame is old enough, else when it will be.
+void OnFrameRequest() {
+  if (!fe.frame_requested.load())
+    return; // a paint took it since it was posted
+  const auto wait = fe.last_paint + kFrameInterval - Clock::now();
+  if (wait <= Clock::duration::zero()) {
+    InvalidateAll(false);
     return;
-  SelectObject(fe.frame_dc, fe.frame_previous);
-  DeleteObject(fe.frame);
-  DeleteDC(fe.frame_dc);
-  fe.frame_dc = nullptr;
+  }
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
+  SetTimer(fe.window, kFrameTimer, static_cast<UINT>(ms), nullptr);
 }
 
-// (Re)makes the frame when the client size changed (the framed window can be resized); a new frame starts black, like
-// the window's background.
-bool EnsureFrame(HDC window_dc, int width, int height) {
-  if (fe.frame_dc != nullptr && fe.frame_width == width && fe.frame_height == height)
+// (Re)makes the frame when the client size changed (the framed window can be resized).
+bool EnsureFrame(int width, int height) {
+  if (fe.frame != nullptr && FrameBufferWidth(fe.frame) == width && FrameBufferHeight(fe.frame) == height)
     return true;
-  ReleaseFrame();
-  fe.frame_dc = CreateCompatibleDC(window_dc);
-  fe.frame = CreateCompatibleBitmap(window_dc, width, height);
-  if (fe.frame_dc == nullptr || fe.frame == nullptr)
-    return false;
-  fe.frame_previous = SelectObject(fe.frame_dc, fe.frame);
-  fe.frame_width = width;
-  fe.frame_height = height;
-  const RECT all{0, 0, width, height};
-  FillRect(fe.frame_dc, &all, fe.background);
-  return true;
+  FreeFrameBuffer(fe.frame);
+  fe.frame = CreateFrameBuffer(width, height);
+  return fe.frame != nullptr;
 }
 
 void Paint(HWND window) {
   PAINTSTRUCT ps;
-  HDC dc = BeginPaint(window, &ps); // sends WM_ERASEBKGND first when the update asked for erase
+  HDC dc = BeginPaint(window, &ps);
   RECT client;
   GetClientRect(window, &client);
-  const RECT &area = ps.rcPaint;
-  if (fe.ready && client.right > 0 && client.bottom > 0 && EnsureFrame(dc, client.right, client.bottom)) {
-    if (fe.erase_pending || ps.fErase)
-      FillRect(fe.frame_dc, &area, fe.background);
-    const int saved = SaveDC(fe.frame_dc);
-    IntersectClipRect(fe.frame_dc, area.left, area.top, area.right, area.bottom);
-    Canvas canvas = MakeGdiCanvas(fe.frame_dc, client.right, client.bottom);
-    ShellPaint(canvas);
-    RestoreDC(fe.frame_dc, saved);
-    BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, fe.frame_dc, area.left, area.top,
-           SRCCOPY);
+  if (fe.ready && client.right > 0 && client.bottom > 0 && EnsureFrame(client.right, client.bottom)) {
+    fe.frame_requested = false; // a request arriving from here on asks for the next frame
+    fe.last_paint = Clock::now();
+    ShellComposeFrame(fe.frame);
+    BitBlt(dc, 0, 0, client.right, client.bottom, static_cast<HDC>(GdiFrameBufferDc(fe.frame)), 0, 0, SRCCOPY);
   }
-  fe.erase_pending = false;
   EndPaint(window, &ps);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
   case WM_TIMER:
+    if (wparam == kFrameTimer) {
+      KillTimer(window, kFrameTimer);
+      if (fe.frame_requested.load()) // not taken by a paint in the meantime
+        InvalidateAll(false);
+      return 0;
+    }
     ShellTimer(static_cast<int>(wparam));
+    return 0;
+  case kFrameRequestMessage:
+    OnFrameRequest();
     return 0;
   case WM_KEYDOWN:
     ShellKey(static_cast<int>(wparam));
@@ -91,9 +102,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     ShellClick(LOWORD(lparam), HIWORD(lparam));
     return 0;
   case WM_ERASEBKGND:
-    // The erase is done in the off-screen frame at paint time; erasing the window itself here would show black for a
-    // moment before the frame arrives.
-    fe.erase_pending = true;
+    // Every frame is composed from black off screen; erasing the window itself here would show black for a moment
+    // before the frame arrives.
     return 1;
   case WM_PAINT:
     Paint(window);
@@ -128,10 +138,11 @@ HWND CreateMainWindow(HINSTANCE instance) {
     return CreateWindowExW(0, g_shell.class_name, g_shell.title, WS_POPUP | WS_VISIBLE, s.offset_x, s.offset_y,
                            s.window_width, s.window_height, nullptr, nullptr, instance, nullptr);
   }
-  const int width = s.window_width + 2 * GetSystemMetrics(SM_CXFIXEDFRAME);
-  const int height = s.window_height + GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYFIXEDFRAME);
-  return CreateWindowExW(0, g_shell.class_name, g_shell.title, WS_OVERLAPPEDWINDOW, s.offset_x, s.offset_y, width,
-                         height, nullptr, nullptr, instance, nullptr);
+  // The outer size that gives exactly the configured client area with this style's caption and sizing frame.
+  RECT outer{0, 0, s.window_width, s.window_height};
+  AdjustWindowRectEx(&outer, WS_OVERLAPPEDWINDOW, FALSE, 0);
+  return CreateWindowExW(0, g_shell.class_name, g_shell.title, WS_OVERLAPPEDWINDOW, s.offset_x, s.offset_y,
+                         outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance, nullptr);
 }
 
 bool InitInstance(HINSTANCE instance, int show) {
@@ -142,9 +153,11 @@ bool InitInstance(HINSTANCE instance, int show) {
   SetTimer(fe.window, kButtonTimer, kButtonTimerMs, nullptr);
   SetTimer(fe.window, kLinkTimer, kLinkTimerMs, nullptr);
   SetTimer(fe.window, kRepaintTimer, kRepaintTimerMs, nullptr);
-  ShellStartModules(fe.window);
+  // Set before the listener starts, which reads request_frame from its own thread.
   g_shell.host.invalidate_all = InvalidateAll;
   g_shell.host.invalidate_rect = InvalidatePart;
+  g_shell.host.request_frame = RequestFrameFromAnyThread;
+  ShellStartModules(fe.window);
   fe.ready = true;
   ShowWindow(fe.window, show);
   UpdateWindow(fe.window);
@@ -171,6 +184,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   }
   // The listener is stopped before the databases' exit-time clean-up, which it would otherwise race.
   ShellStopListener();
-  ReleaseFrame();
+  g_shell.host = ShellHost{};
+  FreeFrameBuffer(fe.frame);
   return static_cast<int>(msg.wParam);
 }

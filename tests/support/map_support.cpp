@@ -6,7 +6,9 @@
 #include <fstream>
 #include <utility>
 
-bool WriteSolidBmp(const std::string &path, int width, int height) {
+namespace {
+// A bottom-up 24-bit BMP whose pixel (x, y) from the top has the blue, green, red bytes bgr(x, y).
+template <typename Pixel> bool WriteBmp(const std::string &path, int width, int height, Pixel bgr) {
   const auto w = static_cast<uint32_t>(width), h = static_cast<uint32_t>(height), row = (w * 3 + 3) / 4 * 4;
   const uint32_t data = row * h;
   std::string bytes = "BM";
@@ -18,13 +20,24 @@ bool WriteSolidBmp(const std::string &path, int width, int height) {
     for (int i = 0; i < size; ++i)
       bytes.push_back(static_cast<char>(value >> 8 * i & 0xFF));
   std::string line(row, '\0');
-  for (int x = 0; x < width; ++x)
-    line.replace(3 * x, 3, "\x28\x1e\x14"); // blue, green, red
-  for (int y = 0; y < height; ++y)
+  for (int y = height - 1; y >= 0; --y) {
+    for (int x = 0; x < width; ++x)
+      line.replace(3 * static_cast<size_t>(x), 3, bgr(x, y));
     bytes += line;
+  }
   std::ofstream out(path, std::ios::binary);
   out << bytes;
   return static_cast<bool>(out);
+}
+} // namespace
+
+bool WriteSolidBmp(const std::string &path, int width, int height) {
+  return WriteBmp(path, width, height, [](int, int) { return "\x28\x1e\x14"; });
+}
+
+bool WriteCheckerBmp(const std::string &path, int width, int height, int cell) {
+  return WriteBmp(path, width, height,
+                  [cell](int x, int y) { return (x / cell + y / cell) % 2 == 0 ? "\x40\x70\x30" : "\x90\x60\x50"; });
 }
 
 std::wstring Widen(const std::string &text) { return std::wstring(text.begin(), text.end()); }

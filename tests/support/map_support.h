@@ -9,6 +9,8 @@
 
 // A 24-bit BMP of width x height pixels, all of one colour; false when it could not be written.
 bool WriteSolidBmp(const std::string &path, int width, int height);
+// The same with squares of cell pixels in two colours, so that any shift of the map shows.
+bool WriteCheckerBmp(const std::string &path, int width, int height, int cell);
 
 std::wstring Widen(const std::string &text);
 

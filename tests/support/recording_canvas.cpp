@@ -54,7 +54,14 @@ void Stretch(void *impl, const Bitmap *bitmap, Rect source, Rect destination) {
   r.rect = destination;
 }
 
-constexpr CanvasBackend kRecordingBackend = {Line, Arc, Rectangle, Ellipse, Polygon, Text, TextWidth, Invert, Stretch};
+void Fill(void *impl, Rect rect, Colour colour) {
+  CanvasRecord &r = Add(impl, CanvasOp::kFill, CanvasState{});
+  r.rect = rect;
+  r.colour = colour;
+}
+
+constexpr CanvasBackend kRecordingBackend = {Line, Arc,       Rectangle, Ellipse, Polygon,
+                                             Text, TextWidth, Invert,    Stretch, Fill};
 
 } // namespace
 

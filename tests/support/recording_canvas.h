@@ -7,24 +7,25 @@
 
 #include "platform/canvas.h"
 
-enum class CanvasOp { kLine, kArc, kRectangle, kEllipse, kPolygon, kText, kInvert, kStretch };
+enum class CanvasOp { kLine, kArc, kRectangle, kEllipse, kPolygon, kText, kInvert, kStretch, kFill };
 
 // One primitive as the backend received it. Only the fields of its operation are meaningful.
 struct CanvasRecord {
   CanvasOp op = CanvasOp::kLine;
   CanvasState state;        // pen, brush, font, colours, background mode, current point (default for invert
-                            // and stretch, which take no state)
+                            // stretch and fill, which take no state)
   Point from, to;           // line
   Point centre;             // arc
   int radius = 0;           // arc
   double start_degrees = 0; // arc
   double sweep_degrees = 0; // arc
-  Rect rect;                // rectangle, ellipse bounds, text rectangle, inverted rectangle, stretch destination
+  Rect rect;                // rectangle, ellipse bounds, text rectangle, inverted, filled, stretch destination
   Rect source;              // stretch
   const Bitmap *bitmap = nullptr;
   std::vector<Point> points; // polygon
   std::wstring text;         // text
   uint32_t flags = 0;        // text
+  Colour colour;             // fill
 };
 
 struct RecordingCanvas {

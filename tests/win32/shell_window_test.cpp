@@ -126,15 +126,22 @@ TEST_F(ProgramWindowTest, MfdModeIsABorderlessWindowOfExactlyTheConfiguredPlaceA
   EXPECT_EQ(Close(window), 0u);
 }
 
-TEST_F(ProgramWindowTest, TheFramedWindowAddsTheFrameAndCaptionToTheClientSize) {
+TEST_F(ProgramWindowTest, TheFramedWindowHasExactlyTheConfiguredClientAreaAtTheOffsets) {
   WriteSetting(L"MFD Mode", L"0");
   HWND window = Start();
   ASSERT_NE(window, nullptr);
+  const LONG style = GetWindowLongW(window, GWL_STYLE);
+  EXPECT_TRUE(style & WS_CAPTION);
+  EXPECT_TRUE(style & WS_THICKFRAME);
+  // The whole configured area inside the caption and the sizing frame, so that the bottom labels are not cut.
+  RECT client;
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 300);
+  EXPECT_EQ(client.bottom, 200);
   RECT outer;
   GetWindowRect(window, &outer);
-  EXPECT_EQ(outer.right - outer.left, 300 + 2 * GetSystemMetrics(SM_CXFIXEDFRAME));
-  EXPECT_EQ(outer.bottom - outer.top, 200 + GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYFIXEDFRAME));
-  EXPECT_TRUE(GetWindowLongW(window, GWL_STYLE) & WS_CAPTION);
+  EXPECT_EQ(outer.left, 150);
+  EXPECT_EQ(outer.top, 90);
   EXPECT_EQ(Close(window), 0u);
 }
 

@@ -1,0 +1,26 @@
+// composed_frame.h: the latest frame the display composed, for viewers on other threads.
+//
+// The user-interface thread composes every frame under the shared-data lock and publishes it here; a viewer
+// (a screenshot, a web display) copies it out under this store's own lock and never takes the shared-data
+// lock, so it may take its time sending without holding up the listener or the paint. Publishing costs one
+// copy of the window's pixels and is skipped while nobody watches.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+struct ComposedFrame {
+  int width = 0, height = 0;
+  uint64_t number = 0;          // frames composed since start; 0: none yet
+  std::vector<uint32_t> pixels; // 0x00RRGGBB, the top row first, width pixels a row
+};
+
+// A viewer starts (true) or stops (false) watching. Frames are published while at least one watches.
+void WatchComposedFrames(bool watch);
+
+// From the user-interface thread, after each frame: counts it, and keeps a copy while anyone watches.
+void PublishComposedFrame(const uint32_t *pixels, int width, int height, int stride_bytes);
+
+// From any thread: copies the latest published frame into out when it is newer than out.number. True when
+// it copied. A viewer that wants a frame now asks for one first (RequestFrame, app/shell.h).
+bool CopyComposedFrame(ComposedFrame &out);

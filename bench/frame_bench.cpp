@@ -1,0 +1,97 @@
+// frame_bench.cpp: one whole frame of the heaviest page, composed as the front ends compose it (cleared to
+// black, the page body, the frame and the messages, under the shared-data lock), beside a plain copy of the
+// window's pixels, at the default window size and at 1024 x 768.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "app/shell.h"
+#include "map/map_drawing.h"
+#include "map/map_view.h"
+#include "platform/bitmap.h"
+#include "platform/frame_buffer.h"
+#include "platform/portable/bitmap_data.h"
+#include "platform/portable/cairo_canvas.h"
+#include "support/frame_scene.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kMapWidth = 6000, kMapHeight = 4000, kCell = 200;
+
+Bitmap *TheatreBitmap() {
+  std::vector<unsigned char> rgb(static_cast<size_t>(kMapWidth) * kMapHeight * 3);
+  for (size_t i = 0; i < rgb.size(); ++i)
+    rgb[i] = static_cast<unsigned char>(i * 13 / 7);
+  return CreateBitmapFromRgb(rgb.data(), kMapWidth, kMapHeight);
+}
+
+// The heaviest page over a theatre-sized map, ready to compose into a frame of the window's size.
+struct HeaviestPage {
+  FrameBuffer *frame = nullptr;
+  HeaviestPage(int width, int height) {
+    StartSceneModules(width, height);
+    TakeSceneMap(TheatreBitmap(), kMapWidth, kMapHeight, kCell);
+    BuildHeavyScene(43.5, 41.5);
+    frame = CreateFrameBuffer(width, height);
+  }
+  ~HeaviestPage() {
+    FreeFrameBuffer(frame);
+    EndScene();
+  }
+};
+
+// Microseconds of one plain copy of the frame's pixels, as presenting it costs at least.
+double CopyMicroseconds(const FrameBuffer *frame) {
+  int stride = 0;
+  const auto *pixels = reinterpret_cast<const unsigned char *>(FrameBufferPixels(frame, &stride));
+  const int height = FrameBufferHeight(frame);
+  const size_t row = static_cast<size_t>(FrameBufferWidth(frame)) * 4;
+  std::vector<unsigned char> copy(row * height);
+  constexpr int kCopies = 500;
+  const Clock::time_point start = Clock::now();
+  for (int i = 0; i < kCopies; ++i) {
+    for (int y = 0; y < height; ++y)
+      std::memcpy(copy.data() + row * y, pixels + static_cast<size_t>(stride) * y, row);
+    benchmark::DoNotOptimize(copy.data());
+    benchmark::ClobberMemory();
+  }
+  return std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kCopies;
+}
+
+// Window width, height and zoom in thousandths (1000: one map pixel a window pixel; 5657: the widest zoom).
+void RunFrames(benchmark::State &state, bool shortcuts) {
+  HeaviestPage page(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  g_map_view.zoom = static_cast<double>(state.range(2)) / 1000.0;
+  ApplyZoom(g_map_view);
+  UseCairoCanvasShortcuts(shortcuts);
+  ShellComposeFrame(page.frame); // the fonts, first layouts and shapes, made once in the program's life
+  const Clock::time_point start = Clock::now();
+  for (auto _ : state)
+    ShellComposeFrame(page.frame);
+  const double frame =
+      std::chrono::duration<double, std::micro>(Clock::now() - start).count() / static_cast<double>(state.iterations());
+  const double copy = CopyMicroseconds(page.frame);
+  state.counters["copy_us"] = copy;
+  state.counters["frame/copy"] = frame / copy;
+  UseCairoCanvasShortcuts(true);
+}
+
+void BM_HeaviestFrame(benchmark::State &state) { RunFrames(state, true); }
+BENCHMARK(BM_HeaviestFrame)
+    ->Args({425, 425, 1000})
+    ->Args({1024, 768, 1000})
+    ->Args({425, 425, 5657})
+    ->Args({1024, 768, 5657})
+    ->Unit(benchmark::kMicrosecond);
+
+// The same frames with every text laid out and every shape drawn afresh: what a frame cost before the canvas
+// kept them.
+void BM_HeaviestFramePlain(benchmark::State &state) { RunFrames(state, false); }
+BENCHMARK(BM_HeaviestFramePlain)->Args({425, 425, 1000})->Args({1024, 768, 1000})->Unit(benchmark::kMicrosecond);
+
+} // namespace
