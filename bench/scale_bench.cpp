@@ -5,8 +5,9 @@
 // the memory of each stored item; the listener's receive rate beside a bare receiver's while frames are painted 20
 // times a second; and how long a key takes to show while 5,000 datagrams a second arrive.
 //
-// Every benchmark stores its own flood and clears it afterwards. --blast_seconds=S sets how long each loopback run
-// lasts (the smoke run of the tests keeps it short); --flood=F stores F times the counts above.
+// Every benchmark stores its own flood and clears it afterwards. --blast_seconds=S sets the length of the loopback runs
+// (each run of a listener pair lasts a third of it, each key run three times it; the smoke run of the tests keeps it
+// short); --flood=F stores F times the counts above.
 #include <benchmark/benchmark.h>
 
 #include <arpa/inet.h>
@@ -360,11 +361,11 @@ struct Sender {
   }
 };
 
-// Sends the mix as fast as one socket can for the blast period; returns the number sent.
-uint64_t Blast(int port, const std::vector<std::string> &mix) {
+// Sends the mix as fast as one socket can for that long; returns the number sent.
+uint64_t Blast(int port, const std::vector<std::string> &mix, std::chrono::duration<double> period) {
   Sender sender(port);
   uint64_t sent = 0;
-  const auto until = Clock::now() + g_blast;
+  const auto until = Clock::now() + period;
   while (Clock::now() < until)
     for (int i = 0; i < 64; ++i)
       sender.Send(mix[sent++ % mix.size()]);
@@ -374,7 +375,7 @@ uint64_t Blast(int port, const std::vector<std::string> &mix) {
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 // Datagrams a second that a receiver which only counts takes from the blast.
-double BareRate(const std::vector<std::string> &mix) {
+double BareRate(const std::vector<std::string> &mix, std::chrono::duration<double> period) {
   const int port = FreeLoopbackPort();
   const UdpHandle socket = UdpOpenListener(port, true);
   std::atomic<bool> stop{false};
@@ -386,7 +387,7 @@ double BareRate(const std::vector<std::string> &mix) {
         count.fetch_add(1, std::memory_order_relaxed);
   });
   const auto start = Clock::now();
-  Blast(port, mix);
+  Blast(port, mix, period);
   const double seconds = Seconds(Clock::now() - start);
   stop = true;
   receiver.join();
@@ -451,14 +452,14 @@ double Percentile(std::vector<double> values, double p) {
 
 // Datagrams a second the listener handles from the blast, while frames of the map page are painted at that rate
 // (0: none); with the frames' lengths.
-double ListenerRate(int port, const std::vector<std::string> &mix, int frames_a_second, std::vector<double> &paints,
-                    bool holding_the_lock = false) {
+double ListenerRate(int port, const std::vector<std::string> &mix, std::chrono::duration<double> period,
+                    int frames_a_second, std::vector<double> &paints, bool holding_the_lock) {
   std::unique_ptr<Painter> painter;
   if (frames_a_second > 0)
     painter = std::make_unique<Painter>(std::chrono::milliseconds(1000 / frames_a_second), holding_the_lock);
   const uint64_t before = g_shell.listener.received;
   const auto start = Clock::now();
-  Blast(port, mix);
+  Blast(port, mix, period);
   const double rate = (g_shell.listener.received - before) / Seconds(Clock::now() - start);
   if (painter)
     paints = painter->Stop();
@@ -554,9 +555,13 @@ void PrintLoopbackRuns() {
   Theatre theatre;
   const Flood flood(Flooded(100000), Flooded(100000), Flooded(10000));
   const std::vector<std::string> mix = Mix(flood);
-  std::printf("\nloopback, the flood mix, %zu tags, %zu route points and %zu members stored, %.1f s a run; each "
-              "listener run right after a bare receiver's:\n",
-              flood.tags.size(), flood.routes.size(), flood.members.size(), g_blast.count());
+  // The load of a shared machine comes and goes: short runs by turns, each listener run right after a bare receiver's,
+  // so that both of a pair meet much the same load; the median ratio of the pairs and their range.
+  constexpr int kPairs = 9;
+  const std::chrono::duration<double> period = g_blast / 3;
+  std::printf("\nloopback, the flood mix, %zu tags, %zu route points and %zu members stored; %d pairs of %.2f s runs, "
+              "each listener run right after a bare receiver's:\n",
+              flood.tags.size(), flood.routes.size(), flood.members.size(), kPairs, period.count());
   RunningListener listener;
   const struct {
     const char *what;
@@ -570,12 +575,11 @@ void PrintLoopbackRuns() {
   for (const auto &run : runs) {
     g_map_view.zoom = run.zoom_milli / 1000.0;
     ApplyZoom(g_map_view);
-    // Five pairs, as the load of a shared machine comes and goes; the median ratio and the range.
     std::vector<double> ratios, paints;
-    for (int pair = 0; pair < 5; ++pair) {
-      const double bare = BareRate(mix);
+    for (int pair = 0; pair < kPairs; ++pair) {
+      const double bare = BareRate(mix, period);
       std::vector<double> frames;
-      const double rate = ListenerRate(listener.port, mix, run.frames_a_second, frames, run.holding_the_lock);
+      const double rate = ListenerRate(listener.port, mix, period, run.frames_a_second, frames, run.holding_the_lock);
       ratios.push_back(bare > 0 ? rate / bare : 0.0);
       paints.insert(paints.end(), frames.begin(), frames.end());
     }
