@@ -181,13 +181,20 @@ StartupSettings ReadStartupSettings() {
   const NumberRead size[2] = {ReadNumber(sides[0], L"425"), ReadNumber(sides[1], L"425")};
   s.window_height = size[0].value;
   s.window_width = size[1].value;
-  if (s.window_height <= 100 || s.window_width <= 100) {
+  // Above the largest window a screen can hold, a side would overflow the font arithmetic (width x 17) and
+  // ask for a frame of gigabytes: such a size is refused like one too small.
+  const auto usable = [](int side) { return side > 100 && side <= kLargestWindowSide; };
+  if (!usable(s.window_height) || !usable(s.window_width)) {
     s.window_height = 425;
     s.window_width = 425;
   }
   for (int i = 0; i < 2; ++i) {
-    if (size[i].value > 100)
+    if (usable(size[i].value))
       ReportUnlessWhole(sides[i], size[i]);
+    else if (size[i].value > kLargestWindowSide)
+      ReportSetting(sides[i], size[i].text,
+                    "not a size from 101 to " + std::to_string(kLargestWindowSide) +
+                        " pixels; using 425 x 425 for the window");
     else if (size[i].stored)
       ReportSetting(sides[i], size[i].text, "not a size above 100 pixels; using 425 x 425 for the window");
   }

@@ -35,6 +35,9 @@ void ReportSetting(const wchar_t *name, const std::wstring &text, const std::str
 void ReportSettingsStore();
 
 // The values read at start-up, in the order the shell reads them, with their clamps applied.
+// The largest window side the settings accept, in pixels.
+constexpr int kLargestWindowSide = 16384;
+
 struct StartupSettings {
   int debug = 0;
   int mfd_id = 0;

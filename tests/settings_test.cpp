@@ -124,6 +124,14 @@ TEST_F(SettingsTest, WindowSizeIsKeptOnlyWhenBothSidesExceed100) {
   s = ReadStartupSettings();
   EXPECT_EQ(s.window_width, 640);
   EXPECT_EQ(s.window_height, 480);
+
+  // A side no screen holds would overflow the text heights and the frame's size.
+  Store(L"Window Width", L"16385");
+  s = ReadStartupSettings();
+  EXPECT_EQ(s.window_width, 425);
+  EXPECT_EQ(s.window_height, 425);
+  Store(L"Window Width", L"16384");
+  EXPECT_EQ(ReadStartupSettings().window_width, 16384);
 }
 
 TEST_F(SettingsTest, UdpPortOutsideItsRangeIsRepairedInTheStore) {
@@ -197,6 +205,8 @@ TEST(SettingDiagnostics, EveryUnusableValueIsToldWithWhatIsUsedInstead) {
        R"(settings: "Step Move" is "0", not a pan step from 1 to 500; using 100)"},
       {L"Window Width", L"100", startup_width, 425,
        R"(settings: "Window Width" is "100", not a size above 100 pixels; using 425 x 425 for the window)"},
+      {L"Window Height", L"200000000", startup_width, 425,
+       R"(settings: "Window Height" is "200000000", not a size from 101 to 16384 pixels; using 425 x 425 for the window)"},
       {L"Pilot ID", L"100", ReadPilotNumber, 1,
        R"(settings: "Pilot ID" is "100", not a pilot number from 1 to 99; using 1)"},
       {L"OffsetX", L" 12 ", startup_x, 12, nullptr},
