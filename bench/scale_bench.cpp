@@ -34,6 +34,7 @@
 #include "app/settings.h"
 #include "app/shared_lock.h"
 #include "app/shell.h"
+#include "bench_support.h"
 #include "link/listener.h"
 #include "map/calibration_grid.h"
 #include "map/map_drawing.h"
@@ -79,10 +80,7 @@ struct Scatter {
 struct Theatre {
   Bitmap *map = nullptr;
   Theatre() {
-    std::vector<unsigned char> rgb(static_cast<size_t>(kMapWidth) * kMapHeight * 3);
-    for (size_t i = 0; i < rgb.size(); ++i)
-      rgb[i] = static_cast<unsigned char>(i * 13 / 7);
-    map = CreateBitmapFromRgb(rgb.data(), kMapWidth, kMapHeight);
+    map = PatternedMap(kMapWidth, kMapHeight);
     g_map_view.bitmap = map;
     g_map_view.current_map = 2;
     for (int row = 0; row <= 19; ++row)
@@ -601,24 +599,6 @@ void PrintLoopbackRuns() {
   }
 }
 
-// The settings the runs read and write (the pilot number, the UDP port) live in a scratch folder, gone afterwards.
-struct ScratchSettings {
-  std::string folder;
-  ScratchSettings() {
-    char name[] = "/tmp/kestrel-scale-XXXXXX";
-    if (::mkdtemp(name) == nullptr)
-      return;
-    folder = name;
-    ::setenv("XDG_CONFIG_HOME", name, 1);
-    ::setenv("XDG_STATE_HOME", name, 1);
-  }
-  ~ScratchSettings() {
-    std::error_code ignored;
-    if (!folder.empty())
-      std::filesystem::remove_all(folder, ignored);
-  }
-};
-
 // Takes --name=value options of ours out of the arguments; false for a value out of range.
 bool ReadOption(int &argc, char **argv, const char *name, double low, double high, double &value) {
   const std::string prefix = std::string("--") + name + "=";
@@ -653,7 +633,7 @@ int main(int argc, char **argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv))
     return 2;
-  ScratchSettings settings;
+  ScratchSettings settings("kestrel-scale");
   UdpStartup();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
