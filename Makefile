@@ -32,6 +32,7 @@ fuzz: deps
 
 bench: native
 	build/native/bench/kestrel_bench
+	build/native/bench/kestrel_scale_bench
 
 # The sanitizer runs take every test of our code; the theatre scripts (label "script") run none of it.
 test-asan: asan theatres

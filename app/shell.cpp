@@ -5,6 +5,7 @@
 
 #include "app/composed_frame.h"
 #include "app/display_frame.h"
+#include "app/display_list.h"
 #include "app/shared_lock.h"
 #include "app/web_display.h"
 #include "app/wide_text.h"
@@ -334,8 +335,14 @@ void ShellPaint(Canvas &canvas) {
   // The reachable hosts come from the recipients file, read before the lock and only for the page that shows
   // them. The current page is written on this thread alone, so it may be read here without the lock.
   const int hosts = g_page_state.current_page == kPageDatabases ? CountRecipients() : 0;
-  SharedGuard guard = LockSharedData();
-  PaintDisplay(canvas, hosts);
+  // The frame is taken down under the lock and drawn after it, so the listener waits only for the taking down.
+  thread_local DisplayList list;
+  BeginDisplayList(list, canvas);
+  {
+    SharedGuard guard = LockSharedData();
+    PaintDisplay(list.canvas, hosts);
+  }
+  PlayDisplayList(list);
 }
 
 void ShellComposeFrame(FrameBuffer *frame) {

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "app/settings.h"
+#include "bench_support.h"
 #include "link/listener.h"
 #include "map/calibration_grid.h"
 #include "map/routes.h"
@@ -129,25 +130,6 @@ double BareRate(uint64_t &sent) {
   UdpClose(socket);
   return static_cast<double>(count.load()) / seconds;
 }
-
-// The settings the benchmarks read and write (the pilot number, the UDP port) live in a scratch folder for the run,
-// never in the user's own settings file, and go with it.
-struct ScratchSettings {
-  std::string folder;
-  ScratchSettings() {
-    char name[] = "/tmp/kestrel-bench-XXXXXX";
-    if (::mkdtemp(name) == nullptr)
-      return;
-    folder = name;
-    ::setenv("XDG_CONFIG_HOME", name, 1);
-    ::setenv("XDG_STATE_HOME", name, 1);
-  }
-  ~ScratchSettings() {
-    std::error_code ignored;
-    if (!folder.empty())
-      std::filesystem::remove_all(folder, ignored);
-  }
-};
 
 // Takes --blast_seconds=S out of the arguments; false for a value that is not a positive number.
 bool ReadBlastOption(int &argc, char **argv) {

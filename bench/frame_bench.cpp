@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/shell.h"
+#include "bench_support.h"
 #include "map/map_drawing.h"
 #include "map/map_view.h"
 #include "platform/bitmap.h"
@@ -24,19 +25,12 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kMapWidth = 6000, kMapHeight = 4000, kCell = 200;
 
-Bitmap *TheatreBitmap() {
-  std::vector<unsigned char> rgb(static_cast<size_t>(kMapWidth) * kMapHeight * 3);
-  for (size_t i = 0; i < rgb.size(); ++i)
-    rgb[i] = static_cast<unsigned char>(i * 13 / 7);
-  return CreateBitmapFromRgb(rgb.data(), kMapWidth, kMapHeight);
-}
-
 // The heaviest page over a theatre-sized map, ready to compose into a frame of the window's size.
 struct HeaviestPage {
   FrameBuffer *frame = nullptr;
   HeaviestPage(int width, int height) {
     StartSceneModules(width, height);
-    TakeSceneMap(TheatreBitmap(), kMapWidth, kMapHeight, kCell);
+    TakeSceneMap(PatternedMap(kMapWidth, kMapHeight), kMapWidth, kMapHeight, kCell);
     BuildHeavyScene(43.5, 41.5);
     frame = CreateFrameBuffer(width, height);
   }

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "bench_support.h"
 #include "bench_window.h"
 #include "map/calibration_grid.h"
 #include "map/map_drawing.h"
@@ -27,10 +28,7 @@ constexpr int kMapWidth = 6000, kMapHeight = 4000;
 struct Theatre {
   Bitmap *map = nullptr;
   Theatre() {
-    std::vector<unsigned char> rgb(static_cast<size_t>(kMapWidth) * kMapHeight * 3);
-    for (size_t i = 0; i < rgb.size(); ++i)
-      rgb[i] = static_cast<unsigned char>(i * 13 / 7);
-    map = CreateBitmapFromRgb(rgb.data(), kMapWidth, kMapHeight);
+    map = PatternedMap(kMapWidth, kMapHeight);
     InitMapView(nullptr, 0, kBenchWindow, kBenchWindow);
     g_map_view.bitmap = map;
     g_map_view.current_map = 0;

@@ -1,6 +1,7 @@
 // calibration_grid.cpp: the grid list with its code index, the grid file reader and the debug overlay.
 #include "map/calibration_grid.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +29,15 @@ static bool IndexHolds(const CalibrationGrid *grid) {
   return grid->tail == nullptr ? grid->head.next == nullptr : grid->tail->next == nullptr;
 }
 
+// Grids are changed by the UI thread and read (a copy built by a map load) without the shared-data lock, so the
+// numbers come from one counter for all of them.
+static uint64_t NextRevision() {
+  static std::atomic<uint64_t> last{0};
+  return ++last;
+}
+
+uint64_t GridRevision(const CalibrationGrid *grid) { return IndexHolds(grid) ? grid->revision : 0; }
+
 void AppendGridNode(CalibrationGrid *grid, int32_t latitude_code, int32_t longitude_code, double x, double y) {
   auto *node = new GridNode{latitude_code, longitude_code, x, y, nullptr};
   // A grid linked or extended by hand since its index was built: index what is there before appending.
@@ -51,6 +61,7 @@ void AppendGridNode(CalibrationGrid *grid, int32_t latitude_code, int32_t longit
   GridIndexEntry &entry = grid->index[CodeKey(latitude_code, longitude_code)];
   if (entry.count++ == 0)
     entry.first = node;
+  grid->revision = NextRevision();
 }
 
 void ClearCalibrationGrid(CalibrationGrid *grid) {
@@ -64,6 +75,7 @@ void ClearCalibrationGrid(CalibrationGrid *grid) {
   grid->index.clear();
   grid->indexed = false;
   grid->indexed_first = nullptr;
+  grid->revision = NextRevision();
 }
 
 void SwapCalibrationGrids(CalibrationGrid *a, CalibrationGrid *b) {
@@ -72,6 +84,7 @@ void SwapCalibrationGrids(CalibrationGrid *a, CalibrationGrid *b) {
   std::swap(a->index, b->index);
   std::swap(a->indexed, b->indexed);
   std::swap(a->indexed_first, b->indexed_first);
+  std::swap(a->revision, b->revision);
 }
 
 const GridNode *FindGridNode(const CalibrationGrid *grid, int32_t latitude_code, int32_t longitude_code,
@@ -183,8 +196,14 @@ void DrawCalibrationGrid(Canvas &canvas, const MapView &view, const CalibrationG
   constexpr int kRadius = 3;
   CanvasSetPen(canvas, Rgb(255, 0, 0), 4);
   const ViewTransform t = MakeViewTransform(view);
+  const WindowReach reach{-kRadius - 3, -kRadius - 3, kRadius + 4, kRadius + 4}; // the circle and its wide pen
+  const BitmapBounds near = NearCanvas(t, canvas, reach);
   for (const GridNode *node = grid.head.next; node != nullptr; node = node->next) {
+    if (!near.Holds(node->x, node->y))
+      continue;
     const Point at = BitmapToWindow(t, node->x, node->y);
+    if (!Reaches(canvas, at, reach))
+      continue;
     // The arc starts with a line from the current point; start there so that only the circle shows.
     CanvasMoveTo(canvas, at.x + kRadius, at.y);
     CanvasAngleArc(canvas, at.x, at.y, kRadius, 0.0, 360.0);

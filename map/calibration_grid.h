@@ -35,6 +35,9 @@ struct CalibrationGrid {
   std::unordered_map<uint64_t, GridIndexEntry> index;
   bool indexed = false;
   const GridNode *indexed_first = nullptr; // head.next as the index knows it
+  // Changes with every change made through the functions below, to a number no grid has had before; what was worked
+  // out from the grid (where each tag lies on the map) stays good while it is the same.
+  uint64_t revision = 0;
 };
 
 extern CalibrationGrid g_calibration_grid;
@@ -47,6 +50,9 @@ inline void ClearCalibrationGrid() { ClearCalibrationGrid(&g_calibration_grid); 
 // Exchanges the contents of two grids, so that a grid read without the shared-data lock can be put in
 // place under it in constant time.
 void SwapCalibrationGrids(CalibrationGrid *a, CalibrationGrid *b);
+
+// The grid's revision, or 0 for a grid linked by hand (no index), which may change unseen: nothing may be kept from it.
+uint64_t GridRevision(const CalibrationGrid *grid);
 
 // The first node in file order with these codes, or null; count (when given) receives how many nodes
 // carry them.

@@ -1,8 +1,10 @@
 // route_drawing.cpp: the route polyline, waypoint symbols and steering cue, and the bullseye range rings.
 #include "map/route_drawing.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "app/wide_text.h"
 #include "map/calibration_grid.h"
@@ -15,7 +17,6 @@
 
 namespace {
 
-constexpr int kRouteTableSize = 128; // route indices 0 to 127 take part in the polyline
 constexpr double kDegreesPerRadian = 57.29577951;
 constexpr Colour kWhite = Rgb(255, 255, 255);
 constexpr Colour kYellow = Rgb(255, 255, 0);
@@ -29,49 +30,25 @@ int Trunc(double value) {
 // "Route Colors" keeps the 0x00BBGGRR layout.
 Colour RouteColour(uint32_t value) { return Rgb(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF); }
 
-struct RouteEntry {
-  Point at;
-  bool segment = true; // a line leads to this point
-  bool present = false;
-};
-
-void HideFirstWithIndex(RouteDatabase &routes, int32_t index) {
-  for (RoutePoint *p = routes.head.next; p != nullptr; p = p->next)
-    if (p->index == index) {
-      p->visible = 0;
-      return;
-    }
-}
-
-// The polyline from point 1 on, skipping the segments into a hidden departure or arrival neighbour and
-// stopping at the first number missing.
+// The polyline from point 1 on, through the last point of each number, skipping the segments into a hidden
+// departure or arrival neighbour and stopping at the first number missing. The points those neighbours name are
+// hidden (for good: the flag is never set back).
 void DrawRouteLine(Canvas &canvas, const ViewTransform &t, RouteDatabase &routes) {
-  RouteEntry table[kRouteTableSize];
-  for (const RoutePoint *p = routes.head.next; p != nullptr; p = p->next) {
-    const int32_t i = p->index;
-    if (i < 0 || i >= kRouteTableSize)
-      continue;
-    table[i].at = BitmapToWindow(t, p->x, p->y);
-    if (p->type == kRouteTypeDeparture) {
-      if (i + 1 < kRouteTableSize)
-        table[i + 1].segment = false;
-      HideFirstWithIndex(routes, i + 1);
-    }
-    if (p->type == kRouteTypeArrival) {
-      if (i - 1 >= 0)
-        table[i - 1].segment = false;
-      HideFirstWithIndex(routes, i - 1);
-    }
-    table[i].present = true;
-  }
-  if (!table[1].present)
+  for (int i = 0; i < kRouteHideCount; ++i)
+    if (routes.hide_asked[i] && routes.first_with_index[i] != nullptr)
+      routes.first_with_index[i]->visible = 0;
+  const RoutePoint *const *last = routes.last_with_index;
+  if (last[1] == nullptr)
     return;
-  CanvasMoveTo(canvas, table[1].at.x, table[1].at.y);
+  const Point first = BitmapToWindow(t, last[1]->x, last[1]->y);
+  CanvasMoveTo(canvas, first.x, first.y);
   for (int k = 2; k <= routes.count && k < kRouteTableSize; ++k) {
-    if (!table[k].present)
+    if (last[k] == nullptr)
       break;
-    if (table[k].segment)
-      CanvasLineTo(canvas, table[k].at.x, table[k].at.y);
+    if (routes.no_line_into[k])
+      continue;
+    const Point at = BitmapToWindow(t, last[k]->x, last[k]->y);
+    CanvasLineTo(canvas, at.x, at.y);
   }
 }
 
@@ -159,9 +136,19 @@ void DrawRoutes(Canvas &canvas, const MapView &view, RouteDatabase &routes, cons
   } else {
     CanvasSetHollowBrush(canvas);
   }
-  for (const RoutePoint *p = routes.head.next; p != nullptr; p = p->next)
-    if (p->visible == 1)
-      DrawWaypoint(canvas, *p, BitmapToWindow(t, p->x, p->y), routes.departure);
+  // A symbol reaches 16 pixels about its point, one more with the pen, and its number runs to 20 below it.
+  const WindowReach reach{-20, -20, 21, 24};
+  const BitmapBounds near = NearCanvas(t, canvas, reach);
+  std::vector<uint64_t> near_points;
+  FindItems(routes.squares, near, near_points);
+  for (const uint64_t index : near_points) {
+    const RoutePlace &place = routes.places[index];
+    if (place.point->visible != 1)
+      continue;
+    const Point at = BitmapToWindow(t, place.x, place.y);
+    if (Reaches(canvas, at, reach))
+      DrawWaypoint(canvas, *place.point, at, routes.departure);
+  }
   if (routes.route_to_active == 1 && page.route_display && page.current_page == kPageMonitoring)
     DrawSteeringCue(canvas, view, t, routes);
 }
@@ -199,10 +186,18 @@ void DrawBullseye(Canvas &canvas, const MapView &view, const RouteDatabase &rout
     for (int b = 0; b < 360; b += 15) {
       const double theta = (b - 90) / kDegreesPerRadian;
       const double c = std::cos(theta), s = std::sin(theta);
-      CanvasMoveTo(canvas, Trunc(cx + (rx - 20) * c), Trunc(cy + (ry - 20) * s));
-      CanvasLineTo(canvas, Trunc(cx + (rx - 10) * c), Trunc(cy + (ry - 10) * s));
+      const Point from{Trunc(cx + (rx - 20) * c), Trunc(cy + (ry - 20) * s)};
+      const Point to{Trunc(cx + (rx - 10) * c), Trunc(cy + (ry - 10) * s)};
+      // A tick of the one-pixel pen stays within its ends' box.
+      if (Reaches(canvas, Point{std::min(from.x, to.x), std::min(from.y, to.y)},
+                  WindowReach{0, 0, std::abs(to.x - from.x) + 1, std::abs(to.y - from.y) + 1})) {
+        CanvasMoveTo(canvas, from.x, from.y);
+        CanvasLineTo(canvas, to.x, to.y);
+      }
       const int left = Trunc(rx * c) + cx - 32, top = Trunc(ry * s) + cy - 8;
       const Rect box{left, top, left + 64, top + 32};
+      if (!Reaches(canvas, Point{left, top}, WindowReach{0, 0, 64, 32}))
+        continue; // the texts are clipped to the box
       wchar_t text[31];
       if (b % 90 == 0) {
         // The ring's distance on the line under its bearing.

@@ -1,6 +1,7 @@
 // routes.cpp: the route point list, the ROUTE_TO target, the route colours and the bullseye selection.
 #include "map/routes.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <cwctype>
 #include <string>
@@ -70,16 +71,35 @@ void InitRouteDatabase(int window_width) {
   ReadRouteColours(db);
 }
 
+// What the new point changes in the tables the drawing reads.
+static void IndexRoutePoint(RouteDatabase &db, RoutePoint *point) {
+  const int32_t i = point->index;
+  if (i >= kRouteHideLowest && i < kRouteHideLowest + kRouteHideCount &&
+      db.first_with_index[i - kRouteHideLowest] == nullptr)
+    db.first_with_index[i - kRouteHideLowest] = point;
+  if (i < 0 || i >= kRouteTableSize)
+    return;
+  db.last_with_index[i] = point;
+  const int32_t neighbour = point->type == kRouteTypeDeparture ? i + 1 : point->type == kRouteTypeArrival ? i - 1 : i;
+  if (neighbour == i)
+    return;
+  if (neighbour >= 0 && neighbour < kRouteTableSize)
+    db.no_line_into[neighbour] = true;
+  db.hide_asked[neighbour - kRouteHideLowest] = true;
+}
+
 int32_t AddRoutePoint(int32_t x, int32_t y, double latitude, double longitude, int32_t index, int32_t type) {
   RouteDatabase &db = g_route_database;
-  RoutePoint *tail = &db.head;
-  for (RoutePoint *p = db.head.next; p != nullptr; p = p->next) {
-    // A flight plan sent again must not double the route.
-    if (p->latitude == latitude && p->longitude == longitude)
-      return 0;
-    tail = p;
-  }
-  tail->next = new RoutePoint{index, type, x, y, latitude, longitude, 1, nullptr};
+  // A flight plan sent again must not double the route.
+  if (PositionTaken(db.positions, latitude, longitude))
+    return 0;
+  auto *point = new RoutePoint{index, type, x, y, latitude, longitude, 1, nullptr};
+  (db.tail != nullptr ? db.tail : &db.head)->next = point;
+  db.tail = point;
+  KeepPosition(db.positions, latitude, longitude);
+  FileItem(db.squares, x, y, db.places.size());
+  db.places.push_back(RoutePlace{point, x, y});
+  IndexRoutePoint(db, point);
   ++db.count;
   if (type == kRouteTypeDeparture)
     db.departure = 1;
@@ -94,16 +114,19 @@ void ClearRouteDatabase() {
     p = next;
   }
   db.head.next = nullptr;
+  db.tail = nullptr;
+  db.positions.clear();
+  db.places.clear();
+  ClearBuckets(db.squares);
+  std::fill(std::begin(db.last_with_index), std::end(db.last_with_index), nullptr);
+  std::fill(std::begin(db.no_line_into), std::end(db.no_line_into), false);
+  std::fill(std::begin(db.first_with_index), std::end(db.first_with_index), nullptr);
+  std::fill(std::begin(db.hide_asked), std::end(db.hide_asked), false);
   db.departure = 0;
   db.count = 0;
 }
 
-int CountRoutePoints() {
-  int n = 0;
-  for (const RoutePoint *p = g_route_database.head.next; p != nullptr; p = p->next)
-    ++n;
-  return n;
-}
+int CountRoutePoints() { return g_route_database.count; }
 
 void SetRouteTarget(int32_t x, int32_t y, double latitude, double longitude) {
   RouteDatabase &db = g_route_database;

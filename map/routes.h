@@ -2,6 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
+
+#include "map/position_set.h"
+#include "map/spatial_buckets.h"
 
 // Colours of the route in the 0x00BBGGRR layout of the "Route Colors" setting.
 constexpr uint32_t kDefaultRouteColour1 = 0xFF0080; // RGB 128, 0, 255: route line and numbers
@@ -10,6 +14,11 @@ constexpr uint32_t kDefaultRouteColour3 = 0xFF8CC8; // RGB 200, 140, 255: symbol
 
 constexpr int32_t kRouteTypeDeparture = 3; // hides the next point
 constexpr int32_t kRouteTypeArrival = 4;   // hides the previous point
+// Route indices 0 to 127 take part in the polyline; a departure or arrival point among them hides the first point
+// numbered one above or below it, so -1 to 128.
+constexpr int kRouteTableSize = 128;
+constexpr int kRouteHideLowest = -1;
+constexpr int kRouteHideCount = kRouteTableSize + 2;
 
 struct RoutePoint {
   int32_t index = 0; // the point number of the ROUTE datagram
@@ -19,6 +28,13 @@ struct RoutePoint {
   double longitude = 0.0;
   int32_t visible = 1;
   RoutePoint *next = nullptr;
+};
+
+// A point's bitmap pixel beside it, in a compact array in list order that the waypoint drawing reads instead of
+// walking the records.
+struct RoutePlace {
+  RoutePoint *point = nullptr;
+  int32_t x = 0, y = 0;
 };
 
 struct RouteDatabase {
@@ -40,6 +56,21 @@ struct RouteDatabase {
   uint32_t colour2 = kDefaultRouteColour2;
   uint32_t colour3 = kDefaultRouteColour3;
   int32_t font_height = 13;
+
+  // Kept as points arrive, so that neither the duplicate test nor a paint walks the list:
+  RoutePoint *tail = nullptr;     // the last point; null when there is none
+  PositionSet positions;          // of every point
+  std::vector<RoutePlace> places; // of every point, in list order
+  SpatialBuckets squares;         // every point, by its place's index, filed by bitmap square
+  // For each index 0..127, the last point with it: where the polyline passes.
+  RoutePoint *last_with_index[kRouteTableSize] = {};
+  // For each index 0..127, whether a departure point below it or an arrival point above it (both numbered 0..127)
+  // takes away the line into it.
+  bool no_line_into[kRouteTableSize] = {};
+  // For each index -1..128, the first point with it, and whether a departure or arrival point numbered 0..127 asks
+  // for it to be hidden; the route drawing hides it.
+  RoutePoint *first_with_index[kRouteHideCount] = {};
+  bool hide_asked[kRouteHideCount] = {};
 };
 
 extern RouteDatabase g_route_database;

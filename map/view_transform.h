@@ -51,3 +51,31 @@ inline ViewTransform MakeViewTransform(const MapView &view) {
 inline Point BitmapToWindow(const ViewTransform &t, double px, double py) {
   return {ClampWindowCoordinate((px - t.left) / t.zoom), ClampWindowCoordinate((py - t.top) / t.zoom)};
 }
+
+// Culling. A paint draws only the figures that can touch the canvas, and decides that with the arithmetic below before
+// any text is laid out or any shape drawn. Each figure states its reach: the pixels it can touch lie from x + left to
+// x + right - 1 and from y + top to y + bottom - 1 about its window point, pens and text boxes included (texts are
+// clipped to their boxes). A figure whose reach misses the canvas would have drawn nothing visible.
+struct WindowReach {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+inline bool Reaches(const Canvas &canvas, Point at, const WindowReach &r) {
+  return at.x + r.right > 0 && at.x + r.left < canvas.width && at.y + r.bottom > 0 && at.y + r.top < canvas.height;
+}
+
+// The bitmap pixels whose window point can reach the canvas, a little wider than exact (the transform truncates): a
+// test on the stored bitmap position that spares the divisions of the transform for everything far away.
+struct BitmapBounds {
+  double left = 0, top = 0, right = 0, bottom = 0;
+  bool Holds(double px, double py) const { return px >= left && px <= right && py >= top && py <= bottom; }
+};
+
+inline BitmapBounds NearCanvas(const ViewTransform &t, const Canvas &canvas, const WindowReach &r) {
+  constexpr double kAll = 1e300;
+  if (!(t.zoom > 0.0 && t.zoom < 1e9))
+    return BitmapBounds{-kAll, -kAll, kAll, kAll}; // a zoom no button gives: no shortcut
+  // A window coordinate lies within 1 of (p - corner) / zoom; 2 leaves room for the rounding of these products.
+  return BitmapBounds{t.left + (-r.right - 2.0) * t.zoom, t.top + (-r.bottom - 2.0) * t.zoom,
+                      t.left + (canvas.width - r.left + 2.0) * t.zoom, t.top + (canvas.height - r.top + 2.0) * t.zoom};
+}

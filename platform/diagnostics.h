@@ -1,5 +1,5 @@
-// diagnostics.h: the program's plain-text voice beside the display. The display tells the pilot what the design
-// says it tells (event messages); these lines tell whoever sets the program up why something did not work (a
+// diagnostics.h: the program's plain-text voice beside the display. The display tells the pilot what happens in
+// flight (event messages); these lines tell whoever sets the program up why something did not work (a
 // setting that could not be used, a port that could not be bound, a map that could not be loaded) and where the
 // program looks for things.
 #pragma once

@@ -24,52 +24,63 @@ void PostEvent(uint32_t code, const wchar_t *text, int32_t lifetime) {
   CopyText(message->text, text);
   message->code = code;
   message->lifetime = lifetime;
-  EventMessage *tail = &g_event_log.root;
-  while (tail->next != nullptr)
-    tail = tail->next;
+  EventLog &log = g_event_log;
+  EventMessage *tail = log.tail != nullptr ? log.tail : &log.root;
   tail->next = message;
   message->previous = tail;
-  ++g_event_log.revision;
+  log.tail = message;
+  ++log.count;
+  EventCodeRun &run = log.by_code[code];
+  if (run.last != nullptr) {
+    run.last->next_same = message;
+    message->previous_same = run.last;
+  } else {
+    run.first = message;
+  }
+  run.last = message;
+  ++log.revision;
 }
 
-bool HasEvent(uint32_t code) {
-  for (const EventMessage *m = g_event_log.root.next; m != nullptr; m = m->next)
-    if (m->code == code)
-      return true;
-  return false;
-}
+bool HasEvent(uint32_t code) { return g_event_log.by_code.contains(code); }
 
 void PostEventOnce(uint32_t code, const wchar_t *text) {
   if (!HasEvent(code))
     PostEvent(code, text, -1);
 }
 
-static EventMessage *Unlink(EventMessage *message) {
+// Takes the message out of the list and frees it; its code's run is the caller's to mend.
+static void Unlink(EventMessage *message) {
+  EventLog &log = g_event_log;
   EventMessage *next = message->next;
   message->previous->next = next;
   if (next != nullptr)
     next->previous = message->previous;
+  if (log.tail == message)
+    log.tail = message->previous != &log.root ? message->previous : nullptr;
+  --log.count;
   delete message;
-  ++g_event_log.revision;
-  return next;
+  ++log.revision;
 }
 
 void RemoveEvents(uint32_t code) {
-  for (EventMessage *m = g_event_log.root.next; m != nullptr;)
-    m = m->code == code ? Unlink(m) : m->next;
+  const auto found = g_event_log.by_code.find(code);
+  if (found == g_event_log.by_code.end())
+    return;
+  for (EventMessage *m = found->second.first; m != nullptr;) {
+    EventMessage *next = m->next_same;
+    Unlink(m);
+    m = next;
+  }
+  g_event_log.by_code.erase(found);
 }
 
 void ClearEvents() {
   while (g_event_log.root.next != nullptr)
     Unlink(g_event_log.root.next);
+  g_event_log.by_code.clear();
 }
 
-int CountEvents() {
-  int count = 0;
-  for (const EventMessage *m = g_event_log.root.next; m != nullptr; m = m->next)
-    ++count;
-  return count;
-}
+int CountEvents() { return g_event_log.count; }
 
 int AgeEvents() {
   int expiries = 0;
@@ -120,7 +131,9 @@ void DrawEvents(Canvas &canvas) {
   line.right = line.left + 64 * h;
   line.top = 5 * h;
   line.bottom = 6 * h;
-  for (const EventMessage *m = g_event_log.root.next; m != nullptr; m = m->next) {
+  // Each text is clipped to its line, and the lines only go down: from the first line below the window on,
+  // nothing more can show, however many messages follow.
+  for (const EventMessage *m = g_event_log.root.next; m != nullptr && line.top < canvas.height; m = m->next) {
     CanvasSetTextColour(canvas, EventColour(m->code));
     wchar_t shown[kEventTextCapacity];
     FormatWide(shown, kEventTextCapacity, L"[%X]:%ls", m->code & 0xFFFFFFu, m->text);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 
 #include "platform/canvas.h"
 
@@ -13,6 +14,16 @@ struct EventMessage {
   EventMessage *previous = nullptr;
   EventMessage *next = nullptr;
   int32_t lifetime = -1; // seconds left; -1 permanent
+  // The messages of the same code before and after this one, in list order: removal by code follows these
+  // links instead of walking a list that may hold a message for every one of thousands of tags.
+  EventMessage *previous_same = nullptr;
+  EventMessage *next_same = nullptr;
+};
+
+// The first and last message of one code.
+struct EventCodeRun {
+  EventMessage *first = nullptr;
+  EventMessage *last = nullptr;
 };
 
 struct EventLog {
@@ -23,6 +34,9 @@ struct EventLog {
   uint32_t revision = 0;
   int font_height = 13;
   int window_width = 425;
+  EventMessage *tail = nullptr; // the last message; null when there is none
+  int32_t count = 0;
+  std::unordered_map<uint32_t, EventCodeRun> by_code; // every code present
 };
 
 extern EventLog g_event_log;

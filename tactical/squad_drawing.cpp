@@ -72,11 +72,18 @@ void DrawSquadMembers(Canvas &canvas) {
   const int h = group.text_height;
   const ViewTransform transform = MakeViewTransform(g_map_view);
   CanvasSetOpaque(canvas, false);
+  // The heading tick reaches 2h in any direction and the wide pen 2 beyond; the altitude box runs to 6h + 2 on the
+  // right and 2h + 2 below.
+  const WindowReach reach{-(2 * h + 4), -(2 * h + 4), 6 * h + 4, 2 * h + 4};
+  const BitmapBounds near = NearCanvas(transform, canvas, reach);
 
   for (const SquadMember *member = group.root.next; member != nullptr; member = member->next) {
-    if (!SquadMemberVisible(member->squad, group.squad_number) || member->on_map == 0)
+    if (!SquadMemberVisible(member->squad, group.squad_number) || member->on_map == 0 ||
+        !near.Holds(member->bitmap_x, member->bitmap_y))
       continue;
     const Point at = BitmapToWindow(transform, member->bitmap_x, member->bitmap_y);
+    if (!Reaches(canvas, at, reach))
+      continue;
     wchar_t altitude[kAltitudeCapacity];
     FormatSquadAltitude(altitude, kAltitudeCapacity, member->altitude, g_map_view.unit_km);
 

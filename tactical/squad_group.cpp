@@ -11,17 +11,8 @@ namespace {
 constexpr int kJoinLabelButton = 16; // on the SQUAD GROUP page
 
 SquadMember *FindMember(const SquadGroup &group, int32_t pilot) {
-  for (SquadMember *m = group.root.next; m != nullptr; m = m->next)
-    if (m->pilot == pilot)
-      return m;
-  return nullptr;
-}
-
-SquadMember *LastMember(SquadGroup &group) {
-  SquadMember *last = &group.root;
-  while (last->next != nullptr)
-    last = last->next;
-  return last;
+  const auto found = group.by_pilot.find(pilot);
+  return found != group.by_pilot.end() ? found->second : nullptr;
 }
 
 // The values a report brings; sequence number and name stay with the member.
@@ -78,7 +69,10 @@ int32_t AddSquadMember(SquadGroup &group, const SquadMember &report) {
   member->sequence = ++group.member_counter;
   member->pilot = report.pilot;
   FormatWide(member->name, kSquadNameCapacity, L"%d", report.pilot);
-  LastMember(group)->next = member;
+  (group.tail != nullptr ? group.tail : &group.root)->next = member;
+  group.tail = member;
+  ++group.count;
+  group.by_pilot.emplace(report.pilot, member);
   return report.pilot;
 }
 
@@ -89,6 +83,9 @@ void ClearSquadGroup(SquadGroup &group) {
     m = next;
   }
   group.root.next = nullptr;
+  group.tail = nullptr;
+  group.count = 0;
+  group.by_pilot.clear();
   group.member_counter = 0;
 }
 
@@ -97,12 +94,7 @@ void AgeSquadMembers(SquadGroup &group) {
     ++m->age;
 }
 
-int CountSquadMembers(const SquadGroup &group) {
-  int count = 0;
-  for (const SquadMember *m = group.root.next; m != nullptr; m = m->next)
-    ++count;
-  return count;
-}
+int CountSquadMembers(const SquadGroup &group) { return group.count; }
 
 const SquadMember *FindSquadMember(const SquadGroup &group, int32_t pilot) { return FindMember(group, pilot); }
 

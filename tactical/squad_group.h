@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 
 constexpr int32_t kBroadcastSquad = 99; // sees every peer and every tag, sends no tags
 constexpr int kSquadNameCapacity = 15;  // wide characters, terminator included
@@ -33,6 +34,9 @@ struct SquadGroup {
   int32_t small_font_height = 8;
   int32_t outline_font_height = 15;
   int32_t joined = 0;
+  SquadMember *tail = nullptr; // the last member; null when there is none
+  int32_t count = 0;
+  std::unordered_map<int32_t, SquadMember *> by_pilot; // every member, by its pilot number
 };
 
 extern SquadGroup g_squad_group;

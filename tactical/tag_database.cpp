@@ -1,9 +1,12 @@
 // tag_database.cpp: storing, selecting, erasing and clearing tags; the AGM mark.
 #include "tactical/tag_database.h"
 
+#include <algorithm>
+
 #include "app/settings.h"
 #include "app/wide_text.h"
 #include "link/recipients.h"
+#include "map/calibration_grid.h"
 #include "map/projection.h"
 #include "status/event_codes.h"
 #include "status/event_log.h"
@@ -13,20 +16,6 @@ TagDatabase g_tag_database;
 
 namespace {
 constexpr int32_t kCannotSendLifetime = 20;
-
-TagRecord *LastTag(TagDatabase &tags) {
-  TagRecord *last = &tags.root;
-  while (last->next != nullptr)
-    last = last->next;
-  return last;
-}
-
-bool PositionTaken(const TagDatabase &tags, double latitude, double longitude) {
-  for (const TagRecord *t = tags.root.next; t != nullptr; t = t->next)
-    if (t->latitude == latitude && t->longitude == longitude)
-      return true;
-  return false;
-}
 
 // The record whose number is the selection, the root standing for none; null when no record has it.
 TagRecord *SelectedRecord(TagDatabase &tags) {
@@ -62,7 +51,7 @@ void InitTagDatabase(TagDatabase &tags, int window_width, SquadGroup &squad) {
 
 int32_t AddTag(TagDatabase &tags, int32_t squad, int32_t pilot, TagSymbol symbol, double latitude, double longitude,
                Outbox &outbox) {
-  if (PositionTaken(tags, latitude, longitude))
+  if (PositionTaken(tags.positions, latitude, longitude))
     return 0;
   auto *tag = new TagRecord;
   tag->number = ++tags.counter;
@@ -72,7 +61,11 @@ int32_t AddTag(TagDatabase &tags, int32_t squad, int32_t pilot, TagSymbol symbol
   tag->longitude = longitude;
   tag->symbol = symbol;
   FormatWide(tag->name, kTagNameCapacity, L"TAG #%u", tag->number);
-  LastTag(tags)->next = tag;
+  (tags.tail != nullptr ? tags.tail : &tags.root)->next = tag;
+  tags.tail = tag;
+  ++tags.count;
+  KeepPosition(tags.positions, latitude, longitude);
+  tags.places.push_back(TagPlace{tag, 0, 0, 0, false, squad, tag->number, ++tags.sequence, false});
 
   const int32_t own_squad = tags.squad_group->squad_number;
   if (squad == 0) {
@@ -111,6 +104,17 @@ void EraseSelectedTag(TagDatabase &tags) {
       continue;
     before->next = tag->next;
     tags.selected = tag->next != nullptr ? tag->next->number : 0;
+    if (tags.tail == tag)
+      tags.tail = before != &tags.root ? before : nullptr;
+    --tags.count;
+    ForgetPosition(tags.positions, tag->latitude, tag->longitude);
+    const auto place =
+        std::find_if(tags.places.begin(), tags.places.end(), [tag](const TagPlace &p) { return p.tag == tag; });
+    if (place->filed)
+      UnfileItem(tags.squares, place->x, place->y, place->sequence);
+    if (static_cast<size_t>(place - tags.places.begin()) < tags.filed_count)
+      --tags.filed_count;
+    tags.places.erase(place);
     delete tag;
     return;
   }
@@ -129,14 +133,44 @@ void ClearTags(TagDatabase &tags) {
     t = next;
   }
   tags.root.next = nullptr;
+  tags.tail = nullptr;
+  tags.count = 0;
+  tags.positions.clear();
+  tags.places.clear();
+  ClearBuckets(tags.squares);
+  tags.filed_count = 0;
   tags.counter = 0;
 }
 
-int CountTags(const TagDatabase &tags) {
-  int count = 0;
-  for (const TagRecord *t = tags.root.next; t != nullptr; t = t->next)
-    ++count;
-  return count;
+int CountTags(const TagDatabase &tags) { return tags.count; }
+
+bool PlaceTag(TagPlace &place, const CalibrationGrid &grid, uint64_t revision) {
+  if (revision != 0 && place.placed_on == revision)
+    return place.on_map;
+  int32_t x = 0, y = 0;
+  place.on_map = GeoToMapPixel(&grid, place.tag->latitude, place.tag->longitude, &x, &y);
+  place.x = x;
+  place.y = y;
+  place.placed_on = revision;
+  return place.on_map;
+}
+
+void FileTagPlaces(TagDatabase &tags, const CalibrationGrid &grid) {
+  const uint64_t revision = GridRevision(&grid);
+  // A grid linked by hand (revision 0) may have changed since any earlier call.
+  if (revision == 0 || revision != tags.filed_on) {
+    ClearBuckets(tags.squares);
+    for (TagPlace &place : tags.places)
+      place.filed = false;
+    tags.filed_count = 0;
+    tags.filed_on = revision;
+  }
+  for (; tags.filed_count < tags.places.size(); ++tags.filed_count) {
+    TagPlace &place = tags.places[tags.filed_count];
+    place.filed = PlaceTag(place, grid, revision);
+    if (place.filed)
+      FileItem(tags.squares, place.x, place.y, place.sequence);
+  }
 }
 
 const TagRecord *FindTag(const TagDatabase &tags, uint32_t number) {

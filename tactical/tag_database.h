@@ -3,6 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
+
+#include "map/position_set.h"
+#include "map/spatial_buckets.h"
 
 struct CalibrationGrid;
 struct Outbox;
@@ -29,6 +33,20 @@ struct TagRecord {
   TagRecord *next = nullptr;
 };
 
+// Where the map shows one tag, in a compact array in list order that a paint reads instead of walking the records:
+// the bitmap pixel, worked out on the grid of revision placed_on (0: not yet) and kept, so that a paint projects only
+// the tags it has not placed on that grid before; and what decides whether the tag is drawn at all.
+struct TagPlace {
+  TagRecord *tag = nullptr;
+  uint64_t placed_on = 0;
+  int32_t x = 0, y = 0;
+  bool on_map = false;
+  int32_t squad = 0;
+  uint32_t number = 0;
+  uint64_t sequence = 0; // rises along the list, never reused: the key the map's squares file the tag by
+  bool filed = false;    // filed in the squares at (x, y)
+};
+
 struct TagDatabase {
   uint32_t counter = 0;              // number of the last tag stored
   TagRecord root;                    // "TI_Root": fixed head, never drawn, sent or deleted
@@ -41,8 +59,18 @@ struct TagDatabase {
   int32_t symbol_size = 26;          // twice the tag text height
   int32_t sync = 0;                  // 1 while MONITOR keeps the TAGGING view on the ownship
   int32_t text_height = 13;
-  int32_t own_pilot = 1; // the "Pilot ID" setting as read, unchecked; the Pilot field of TAG texts
-  int32_t joined = 0;    // copy of the squad group's joined flag
+  int32_t own_pilot = 1;     // the "Pilot ID" setting as read, unchecked; the Pilot field of TAG texts
+  int32_t joined = 0;        // copy of the squad group's joined flag
+  TagRecord *tail = nullptr; // the last tag; null when there is none
+  int32_t count = 0;
+  PositionSet positions;        // of every tag, for the duplicate test
+  std::vector<TagPlace> places; // of every tag, in list order
+  uint64_t sequence = 0;        // of the last tag stored
+  // The tags on the map, filed by bitmap square for the grid of revision filed_on; the first filed_count places have
+  // been looked at.
+  SpatialBuckets squares;
+  uint64_t filed_on = 0;
+  size_t filed_count = 0;
 };
 
 extern TagDatabase g_tag_database;
@@ -69,6 +97,12 @@ void EraseSelectedTag(TagDatabase &tags);
 void ClearTags(TagDatabase &tags);
 
 int CountTags(const TagDatabase &tags);
+// Where the map shows the tag, through the grid of that revision (GridRevision); false when it lies off the grid. Kept
+// for the revision, so only a changed grid projects the tag again.
+bool PlaceTag(TagPlace &place, const CalibrationGrid &grid, uint64_t revision);
+// Files every tag that lies on the grid in the squares of its bitmap position: after a change of grid all of them
+// again, otherwise those stored since the last call.
+void FileTagPlaces(TagDatabase &tags, const CalibrationGrid &grid);
 const TagRecord *FindTag(const TagDatabase &tags, uint32_t number);
 
 // Tags are never sent from the broadcast squad: "! CAN NOT SEND TAG" then "ON BROADCAST SQUAD !".

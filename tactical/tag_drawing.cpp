@@ -1,6 +1,10 @@
 // tag_drawing.cpp: the tags on the map pages, their labels and the selected tag's steering line.
 #include "tactical/tag_drawing.h"
 
+#include <algorithm>
+#include <cwchar>
+#include <vector>
+
 #include "app/wide_text.h"
 #include "map/calibration_grid.h"
 #include "map/map_view.h"
@@ -50,6 +54,23 @@ void DrawReadout(Canvas &canvas, const TagDatabase &tags, const TagRecord &tag, 
   CanvasSetFont(canvas, tags.large_font_height);
   CanvasText(canvas, readout, -1, Rect{centre.x - 200, centre.y + 20, centre.x + 200, centre.y + 40}, kTextCenter);
 }
+
+// How far a tag's symbol reaches about its point: S/2 to either side and below, 2S/3 above (the friend air dome), and
+// the pen beyond. Generous: a margin costs nothing.
+WindowReach SymbolReach(int s) { return WindowReach{-(s / 2 + 8), -(s + 8), s / 2 + 9, s / 2 + 9}; }
+
+// How far a label of that many characters reaches: it is centred on the tag in a box 200 wide and 16 high from S/2
+// below, and clipped to the box; no character of the bold monospace face is as wide as its cell is high, so the text
+// stays within length x height about the centre.
+WindowReach LabelReach(int s, int length, int font_height) {
+  const int half = std::min(100, length * font_height / 2 + font_height + 2);
+  return WindowReach{-half, s / 2, half + 1, s / 2 + 16};
+}
+
+// The union of both, for the widest label: where a tag must lie to be looked at more closely.
+WindowReach TagReach(int s) {
+  return WindowReach{-std::max(100, s / 2 + 8), -(s + 8), std::max(101, s / 2 + 9), s / 2 + 16};
+}
 } // namespace
 
 bool TagVisible(int32_t squad, int32_t q) { return squad == q || q == kBroadcastSquad || squad == 0; }
@@ -67,7 +88,7 @@ void FormatTagLabel(wchar_t *out, int capacity, uint32_t number, int32_t squad, 
 }
 
 void DrawTags(Canvas &canvas, const PageState &pages) {
-  const TagDatabase &tags = g_tag_database;
+  TagDatabase &tags = g_tag_database;
   if (g_map_view.map_shown == 0 || tags.root.next == nullptr)
     return;
   const int32_t q = OwnSquadNumber(tags);
@@ -75,28 +96,48 @@ void DrawTags(Canvas &canvas, const PageState &pages) {
   const ViewTransform transform = MakeViewTransform(g_map_view);
   // The ownship is drawn at the window centre on MONITORING, where the view follows it.
   const Point centre{MapWindowWidth(g_map_view) / 2, MapWindowHeight(g_map_view) / 2};
+  const bool monitoring = pages.current_page == kPageMonitoring;
+  const BitmapBounds near = NearCanvas(transform, canvas, TagReach(s));
   const TagRecord *selected_drawn = nullptr;
 
-  for (const TagRecord *tag = tags.root.next; tag != nullptr; tag = tag->next) {
-    if (!TagVisible(tag->squad, q))
-      continue;
-    int32_t px = 0, py = 0;
-    if (!GeoToMapPixel(&g_calibration_grid, tag->latitude, tag->longitude, &px, &py))
-      continue;
-    const Point at = BitmapToWindow(transform, px, py);
-    DrawTagSymbol(canvas, at.x, at.y, tag->symbol);
+  // The tags filed in the squares near the window, and the selected one wherever it lies, in list order.
+  FileTagPlaces(tags, g_calibration_grid);
+  std::vector<uint64_t> keys;
+  FindItems(tags.squares, near, keys);
+  const uint32_t selected = monitoring ? tags.selected : 0;
+  if (selected != 0) {
+    const auto place = std::find_if(tags.places.begin(), tags.places.end(),
+                                    [selected](const TagPlace &p) { return p.number == selected; });
+    if (place != tags.places.end() && place->filed)
+      keys.insert(std::lower_bound(keys.begin(), keys.end(), place->sequence), place->sequence);
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  }
 
-    const Rect label_box{at.x - 100, at.y + s / 2, at.x + 100, at.y + s / 2 + 16};
+  for (const uint64_t key : keys) {
+    const TagPlace &place = *std::lower_bound(tags.places.begin(), tags.places.end(), key,
+                                              [](const TagPlace &p, uint64_t k) { return p.sequence < k; });
+    if (!TagVisible(place.squad, q))
+      continue;
+    // The selected tag's steering line runs to the window centre from wherever the tag lies: it is drawn whole.
+    const bool is_selected = place.number == selected;
+    const TagRecord &tag = *place.tag;
+    const Point at = BitmapToWindow(transform, place.x, place.y);
     wchar_t label[kLabelCapacity];
-    FormatTagLabel(label, kLabelCapacity, tag->number, tag->squad, tag->pilot, q);
-    CanvasSetFont(canvas, tags.small_font_height);
-    CanvasSetOpaque(canvas, false);
-    CanvasSetTextColour(canvas, kLabelColour);
-    CanvasText(canvas, label, -1, label_box, kTextCenter);
+    FormatTagLabel(label, kLabelCapacity, tag.number, tag.squad, tag.pilot, q);
+    const int length = static_cast<int>(std::wcslen(label));
 
-    if (tag->number == tags.selected && pages.current_page == kPageMonitoring) {
-      DrawSelection(canvas, *tag, at, centre, label_box);
-      selected_drawn = tag;
+    if (is_selected || Reaches(canvas, at, SymbolReach(s)))
+      DrawTagSymbol(canvas, at.x, at.y, tag.symbol);
+    const Rect label_box{at.x - 100, at.y + s / 2, at.x + 100, at.y + s / 2 + 16};
+    if (is_selected || Reaches(canvas, at, LabelReach(s, length, tags.small_font_height))) {
+      CanvasSetFont(canvas, tags.small_font_height);
+      CanvasSetOpaque(canvas, false);
+      CanvasSetTextColour(canvas, kLabelColour);
+      CanvasText(canvas, label, length, label_box, kTextCenter);
+    }
+    if (is_selected) {
+      DrawSelection(canvas, tag, at, centre, label_box);
+      selected_drawn = &tag;
     }
   }
 

@@ -65,6 +65,24 @@ TEST_F(EventLogTest, PermanentMessagesStayAndPostOnceAddsNoCopy) {
   ExpectConsistentLinks();
 }
 
+// Removal by code takes exactly that code's messages wherever they stand, the last one included, and the list goes
+// on from the messages left.
+TEST_F(EventLogTest, RemovalByCodeLeavesTheOthersInOrder) {
+  PostEvent(0x08031001, L"A1", -1);
+  PostEvent(0x08031002, L"B", -1);
+  PostEvent(0x08031001, L"A2", 5);
+  PostEvent(0x08031003, L"C", -1);
+  RemoveEvents(0x08031001);
+  EXPECT_EQ(Texts(), (std::vector<std::wstring>{L"B", L"C"}));
+  RemoveEvents(0x08031003);
+  PostEventOnce(0x08031001, L"A3");
+  PostEventOnce(0x08031002, L"B again");
+  EXPECT_EQ(Texts(), (std::vector<std::wstring>{L"B", L"A3"}));
+  EXPECT_EQ(CountEvents(), 2);
+  EXPECT_TRUE(HasEvent(0x08031001) && !HasEvent(0x08031003));
+  ExpectConsistentLinks();
+}
+
 TEST_F(EventLogTest, ClearEmptiesTheListAndTheNextMessageComesFirst) {
   PostEvent(0x02030010, L"TAG #1 SENT TO [1]", 3);
   PostEvent(0x02030010, L"TAG #1 SENT TO [2]", 3);

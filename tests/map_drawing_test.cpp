@@ -181,8 +181,9 @@ TEST_F(ShellTest, PanStepIsStepMoveWindowPixelsAtEveryZoom) {
 
 // ---- Routes and bullseye --------------------------------------------------------------------------------
 
-// Route point k at window (100 k, 50 + 10 k): the view's top-left is bitmap (-212, -212) at zoom 1.
-Point At(int index) { return {100 * index, 50 + 10 * index}; }
+// Route point k at window (40 + 70 (k mod 5), 50 + 60 (k mod 7)), always on the 425-pixel window: the view's
+// top-left is bitmap (-212, -212) at zoom 1.
+Point At(int index) { return {40 + 70 * (index % 5), 50 + 60 * (index % 7)}; }
 void AddAt(int index, int type) {
   AddRoutePoint(At(index).x - 212, At(index).y - 212, 43.0 + index / 100.0, 40.0, index, type);
 }
@@ -215,6 +216,39 @@ TEST_F(MapDrawingTest, RoutePolylineSymbolsAndNumbers) {
     EXPECT_EQ(FindRecords(rec, CanvasOp::kPolygon).size(), c.triangles);
     EXPECT_EQ(FindRecords(rec, CanvasOp::kRectangle).size(), c.squares);
   }
+}
+
+// A departure hides the first point numbered one above it and an arrival the first one below, at the ends of the
+// table too; the line runs through the last point of each number. Hiding is the work of a paint with the route shown,
+// and lasts.
+TEST_F(MapDrawingTest, NeighboursHiddenAreTheFirstOfTheirNumberOnceTheRouteIsShown) {
+  view.centre_x = view.centre_y = 0;
+  const auto add = [](int index, int type, Point at) {
+    AddRoutePoint(at.x - 212, at.y - 212, 43.0 + at.x / 1000.0, 40.0 + at.y / 1000.0, index, type);
+  };
+  add(1, kRouteTypeDeparture, {50, 50});
+  add(2, 1, {100, 100}); // hidden
+  add(2, 1, {150, 100});
+  add(3, 1, {200, 100});
+  add(127, kRouteTypeDeparture, {250, 100});
+  add(128, 1, {300, 100}); // hidden
+  add(0, kRouteTypeArrival, {350, 100});
+  add(-1, 1, {400, 100}); // hidden
+  PageState page;
+  const struct {
+    int route_display;
+    size_t circles;
+    Segments lines;
+  } paints[] = {{0, 5, {}}, {1, 2, {{{50, 50}, {200, 100}}}}, {0, 2, {}}};
+  for (const auto &p : paints) {
+    rec.records.clear();
+    page.route_display = p.route_display;
+    DrawRoutes(rec.canvas, view, g_route_database, page);
+    EXPECT_EQ(FindRecords(rec, CanvasOp::kEllipse).size(), p.circles) << p.route_display;
+    EXPECT_EQ(Lines(rec, Rgb(128, 0, 255), 2), p.lines) << p.route_display;
+  }
+  EXPECT_EQ(FindRecords(rec, CanvasOp::kEllipse).at(0)->rect, (Rect{134, 84, 166, 116}));
+  EXPECT_EQ(Texts(rec), (std::vector<std::wstring>{L"1", L"2"})) << "numbered from the departure on";
 }
 
 TEST_F(MapDrawingTest, SteeringCueOnlyOnMonitoringWithRouteDisplay) {
@@ -265,7 +299,9 @@ TEST_F(MapDrawingTest, BullseyeRingsByZoomAndOnlyWhereTheGridReaches) {
     const auto rings = FindRecords(rec, CanvasOp::kEllipse);
     ASSERT_EQ(rings.size(), 10u);
     for (int n = 1; n <= 10; ++n) {
-      EXPECT_NE(FindText(rec, L"\n" + std::to_wstring(n * step)), nullptr) << n * step;
+      // Up to 70 nm a label box of the ring lies on the 425-pixel window; those of the larger rings lie wholly off
+      // it, and are not drawn.
+      EXPECT_EQ(FindText(rec, L"\n" + std::to_wstring(n * step)) != nullptr, n * step <= 70) << n * step;
       // The ellipse is drawn 15 pixels inside the ring's radii, n x step nautical miles each way.
       const Rect e = rings[n - 1]->rect;
       const double km = n * step * 1.852, slack = 2.0 / zoom + 1;

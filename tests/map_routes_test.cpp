@@ -1,6 +1,7 @@
 // map_routes_test.cpp: the route point list, its colours, the ROUTE_TO target and the bullseye steps.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -44,11 +45,15 @@ TEST_F(RoutesTest, DuplicatesAreRefusedAndClearKeepsTheBullseyeAndTarget) {
   EXPECT_EQ(AddRoutePoint(99, 99, 43.1, 40.1, 7, 2), 0) << "the same position again";
   EXPECT_EQ(AddRoutePoint(11, 21, 43.2, 40.3, 0, 1), 0) << "a point numbered 0 is stored, reported as 0";
   EXPECT_EQ(AddRoutePoint(12, 22, 43.1, 40.3, 3, 1), 3) << "only both coordinates equal make a duplicate";
+  EXPECT_EQ(AddRoutePoint(12, 22, 43.1, -0.0, 8, 1), 8);
+  EXPECT_EQ(AddRoutePoint(12, 22, 43.1, 0.0, 9, 1), 0) << "-0.0 and 0.0 are one position";
+  EXPECT_EQ(AddRoutePoint(12, 22, std::nan(""), 40.3, 5, 1), 5);
+  EXPECT_EQ(AddRoutePoint(12, 22, std::nan(""), 40.3, 6, 1), 6) << "a NaN equals nothing";
   EXPECT_EQ(db.departure, 0);
   EXPECT_EQ(AddRoutePoint(13, 23, 43.3, 40.3, 4, kRouteTypeDeparture), 4);
   EXPECT_EQ(db.departure, 1);
-  EXPECT_EQ(db.count, 4);
-  EXPECT_EQ(CountRoutePoints(), 4);
+  EXPECT_EQ(db.count, 7);
+  EXPECT_EQ(CountRoutePoints(), 7);
 
   SelectNextBullseye();
   SetRouteTarget(5, 6, 43.4, 40.4);

@@ -1,14 +1,20 @@
 // shell_test.cpp: keys and clicks as buttons, the one-second timers and the paint composition.
 #include <gtest/gtest.h>
 
+#include <future>
+#include <string>
+
+#include "app/shared_lock.h"
 #include "app/shell.h"
 #include "map/map_view.h"
 #include "mfd/page_state.h"
 #include "mfd/page_table.h"
+#include "platform/bitmap.h"
 #include "status/event_codes.h"
 #include "support/map_support.h"
 #include "support/recording_canvas.h"
 #include "support/shell_fixture.h"
+#include "support/test_env.h"
 #include "tactical/tag_database.h"
 
 namespace {
@@ -149,6 +155,8 @@ TEST_F(ShellTest, APaintDrawsTheBodyThenTheFrameThenTheMessages) {
 
   // While debugging, the grid's circles lie over the body and under the frame.
   BuildIndexedGrid(&g_calibration_grid, LatticeNodes(Lattice{}));
+  g_map_view.centre_x = 250; // every node of the lattice on the window
+  g_map_view.centre_y = 350;
   g_shell.settings.debug = 1;
   recorder.records.clear();
   PaintDisplay(recorder.canvas);
@@ -156,6 +164,63 @@ TEST_F(ShellTest, APaintDrawsTheBodyThenTheFrameThenTheMessages) {
   ASSERT_EQ(circles.size(), 16u);
   EXPECT_LT(IndexOfText(recorder, L"Fuel Tank"), circles.front() - recorder.records.data());
   EXPECT_LT(circles.back() - recorder.records.data(), IndexOfText(recorder, L"[ FAILURES STATUS ]"));
+}
+
+// A canvas that notes, for each primitive, whether the shared-data lock was held while it was drawn.
+struct LockWatch {
+  Canvas canvas;
+  std::vector<std::pair<CanvasOp, bool>> drawn; // what, and with the lock held
+  static bool Held() {
+    // Asked from another thread: this one may hold the lock, and may not try it again.
+    return !std::async(std::launch::async, [] {
+              if (!SharedDataLock().try_lock())
+                return false;
+              SharedDataLock().unlock();
+              return true;
+            }).get();
+  }
+  static void Note(void *impl, CanvasOp op) { static_cast<LockWatch *>(impl)->drawn.push_back({op, Held()}); }
+  LockWatch() {
+    static const CanvasBackend backend = {
+        [](void *impl, const CanvasState &, Point, Point) { Note(impl, CanvasOp::kLine); },
+        [](void *impl, const CanvasState &, Point, int, double, double) { Note(impl, CanvasOp::kArc); },
+        [](void *impl, const CanvasState &, Rect) { Note(impl, CanvasOp::kRectangle); },
+        [](void *impl, const CanvasState &, Rect) { Note(impl, CanvasOp::kEllipse); },
+        [](void *impl, const CanvasState &, const Point *, int) { Note(impl, CanvasOp::kPolygon); },
+        [](void *impl, const CanvasState &, Rect, const wchar_t *, int, uint32_t) { Note(impl, CanvasOp::kText); },
+        [](void *, const CanvasState &, const wchar_t *, int length) { return length * 8; },
+        [](void *impl, Rect) { Note(impl, CanvasOp::kInvert); },
+        [](void *impl, const Bitmap *, Rect, Rect) { Note(impl, CanvasOp::kStretch); },
+        [](void *impl, Rect, Colour) { Note(impl, CanvasOp::kFill); }};
+    canvas.backend = &backend;
+    canvas.impl = this;
+    canvas.width = canvas.height = 425;
+  }
+};
+
+// The listener waits for a paint only while the frame is taken down: the map, which a map load may free once the lock
+// is released, is stretched under it (after the black the frame starts from), and everything after it is drawn once
+// the lock is free.
+TEST_F(ShellTest, APaintDrawsTheMapUnderTheLockAndTheRestAfterIt) {
+  const std::string folder = MakeScratchFolder();
+  ASSERT_TRUE(WriteSolidBmp(folder + "/map.bmp", 64, 48));
+  Bitmap *map = LoadBitmapFile(Widen(folder + "/map.bmp").c_str());
+  ASSERT_NE(map, nullptr);
+  g_map_view.bitmap = map;
+  g_map_view.current_map = 0;
+  g_event_log.blink = 1;
+  LockWatch watch;
+  ShellPaint(watch.canvas);
+  g_map_view.bitmap = nullptr;
+  g_map_view.current_map = -1;
+  FreeBitmap(map);
+  ASSERT_GT(watch.drawn.size(), 2u);
+  EXPECT_EQ(watch.drawn[0], (std::pair{CanvasOp::kFill, true}));
+  EXPECT_EQ(watch.drawn[1], (std::pair{CanvasOp::kStretch, true}));
+  int drawn_free = 0;
+  for (size_t i = 2; i < watch.drawn.size(); ++i)
+    drawn_free += watch.drawn[i].second ? 0 : 1;
+  EXPECT_EQ(drawn_free, static_cast<int>(watch.drawn.size()) - 2) << "the rose, the ownship, the frame, the messages";
 }
 
 } // namespace

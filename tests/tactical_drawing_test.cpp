@@ -7,6 +7,7 @@
 
 #include "app/settings.h"
 #include "app/wide_text.h"
+#include "link/outbox.h"
 #include "map/calibration_grid.h"
 #include "map/map_view.h"
 #include "mfd/page_state.h"
@@ -103,17 +104,15 @@ protected:
     ClearEvents();
     g_map_view.map_shown = 0;
   }
-  // Appends a tag drawn at window (x, y), without AddTag's sending rules.
-  TagRecord *Put(uint32_t number, int32_t squad, int x, int y, TagSymbol symbol = {}) {
-    auto *tag = new TagRecord{number, squad, 12};
-    FormatWide(tag->name, kTagNameCapacity, L"TAG #%u", number);
-    tag->latitude = 43.0 + (400 - y) / 800.0;
-    tag->longitude = 40.0 + x / 800.0;
-    tag->symbol = symbol;
-    TagRecord *last = &g_tag_database.root;
-    while (last->next != nullptr)
-      last = last->next;
-    return last->next = tag;
+  // Stores tag number `number` through AddTag, as pilot 12; a tag made here (squad 0) queues a send nobody makes.
+  void Store(uint32_t number, int32_t squad, double latitude, double longitude, TagSymbol symbol = {}) {
+    g_tag_database.counter = number - 1;
+    Outbox unsent;
+    AddTag(g_tag_database, squad, 12, symbol, latitude, longitude, unsent);
+  }
+  // A tag drawn at window (x, y).
+  void Put(uint32_t number, int32_t squad, int x, int y, TagSymbol symbol = {}) {
+    Store(number, squad, 43.0 + (400 - y) / 800.0, 40.0 + x / 800.0, symbol);
   }
   std::vector<std::wstring> Texts() {
     std::vector<std::wstring> texts;
@@ -140,7 +139,7 @@ TEST_F(MapOverlayTest, VisibilityAndLabelsByTheOwnSquadNumber) {
   Put(5, 6, 300, 100);
   Put(6, 99, 100, 300);
   Put(123, 0, 200, 300);
-  Put(124, 0, 200, 300)->latitude = 45.2; // off the map
+  Store(124, 0, 45.2, 40.0 + 200 / 800.0); // off the map
   DrawTags(recorder.canvas, pages);
   EXPECT_EQ(Texts(), (std::vector<std::wstring>{L"#03[12]", L"#04", L"#123"}));
   const CanvasRecord *label = FindText(recorder, L"#03[12]");
@@ -200,6 +199,7 @@ protected:
   void SetUp() override {
     MapOverlayTest::SetUp();
     InitMapView(nullptr, 0, 1000, 1000);
+    InitRecordingCanvas(recorder, 1000, 1000);
     g_map_view.centre_x = g_map_view.centre_y = 500;
     g_map_view.map_shown = 1;
     InitSquadGroup(g_squad_group, 735);
@@ -255,8 +255,8 @@ TEST_F(SquadDrawingTest, ColoursAndRimsByAge) {
   const struct {
     uint32_t age;
     Colour rim, body;
-  } cases[] = {{5, kBlack, Rgb(0, 128, 255)}, {6, kWhite, Rgb(255, 0, 0)}, {60, kWhite, Rgb(255, 0, 0)},
-               {61, kWhite, kBlack}};
+  } cases[] = {
+      {5, kBlack, Rgb(0, 128, 255)}, {6, kWhite, Rgb(255, 0, 0)}, {60, kWhite, Rgb(255, 0, 0)}, {61, kWhite, kBlack}};
   for (const auto &c : cases) {
     ClearSquadGroup(g_squad_group);
     recorder.records.clear();

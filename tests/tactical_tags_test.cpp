@@ -1,6 +1,7 @@
 // tactical_tags_test.cpp: numbering, selection, erasing and clearing of tags, and their sharing rules.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 #include "app/settings.h"
@@ -68,6 +69,27 @@ TEST_F(TagsTest, NumbersRiseAndAreNeverReusedByErasing) {
   EraseSelectedTag(g_tag_database);
   ClearTags(g_tag_database);
   EXPECT_EQ(Receive(43.1, 41.1), 2) << "clearing an empty list keeps it";
+}
+
+// The duplicate test is exact equality of both doubles, found through an index: 0.0 and -0.0 are one position, a NaN
+// equals nothing, and a position is free again once its tag is erased or cleared.
+TEST_F(TagsTest, DuplicatesAreExactEqualityOfBothDoublesAndFreedByErasing) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const struct {
+    double latitude, longitude;
+    int32_t result;
+  } adds[] = {{0.0, 41.1, 1}, {-0.0, 41.1, 0}, {43.1, -0.0, 2}, {43.1, 0.0, 0}, {nan, 41.1, 3}, {nan, 41.1, 4}};
+  for (const auto &a : adds)
+    EXPECT_EQ(Receive(a.latitude, a.longitude), a.result) << a.latitude << " " << a.longitude;
+  g_tag_database.selected = 4; // the last: the next tag is appended after the one before it
+  EraseSelectedTag(g_tag_database);
+  g_tag_database.selected = 2;
+  EraseSelectedTag(g_tag_database);
+  EXPECT_EQ(Receive(43.1, 0.0), 5) << "its tag erased, the position is free";
+  EXPECT_EQ(Numbers(), (std::vector<uint32_t>{1, 3, 5}));
+  EXPECT_EQ(CountTags(g_tag_database), 3);
+  ClearTags(g_tag_database);
+  EXPECT_EQ(Receive(0.0, 41.1), 1) << "and after clearing";
 }
 
 TEST_F(TagsTest, SelectionStepsThroughTagsOnTheMapAndErasingMovesIt) {

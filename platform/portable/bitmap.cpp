@@ -67,7 +67,7 @@ const unsigned char kPngStart[4] = {0x89, 'P', 'N', 'G'};
 
 } // namespace
 
-Bitmap *CreateBitmapFromRgb(const unsigned char *rgb, int width, int height) {
+cairo_surface_t *CreateOpaqueSurface(int width, int height) {
   if (width <= 0 || height <= 0)
     return nullptr;
   cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
@@ -75,6 +75,13 @@ Bitmap *CreateBitmapFromRgb(const unsigned char *rgb, int width, int height) {
     cairo_surface_destroy(surface);
     return nullptr;
   }
+  return surface; // Cairo clears a new image surface
+}
+
+Bitmap *CreateBitmapFromRgb(const unsigned char *rgb, int width, int height) {
+  cairo_surface_t *surface = CreateOpaqueSurface(width, height);
+  if (surface == nullptr)
+    return nullptr;
   cairo_surface_flush(surface);
   unsigned char *data = cairo_image_surface_get_data(surface);
   const int stride = cairo_image_surface_get_stride(surface);

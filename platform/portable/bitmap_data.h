@@ -10,6 +10,10 @@ struct Bitmap {
   cairo_surface_t *surface = nullptr; // CAIRO_FORMAT_RGB24; owns the pixels
 };
 
+// An opaque (CAIRO_FORMAT_RGB24) surface of width x height, all black, the caller's to destroy. Null when the size
+// is not positive or the surface cannot be made.
+cairo_surface_t *CreateOpaqueSurface(int width, int height);
+
 // Makes a bitmap from width × height pixels of packed 8-bit red, green, blue. Null when the size is not
 // positive or the surface cannot be made.
 Bitmap *CreateBitmapFromRgb(const unsigned char *rgb, int width, int height);

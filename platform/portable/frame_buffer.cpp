@@ -1,6 +1,7 @@
 // frame_buffer.cpp: portable implementation of frame_buffer.h: a Cairo image surface drawn by the Cairo canvas.
 #include "platform/frame_buffer.h"
 
+#include "platform/portable/bitmap_data.h"
 #include "platform/portable/cairo_canvas.h"
 
 struct FrameBuffer {
@@ -8,14 +9,8 @@ struct FrameBuffer {
 };
 
 FrameBuffer *CreateFrameBuffer(int width, int height) {
-  if (width <= 0 || height <= 0)
-    return nullptr;
-  cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-    cairo_surface_destroy(surface);
-    return nullptr;
-  }
-  return new FrameBuffer{surface}; // Cairo clears a new image surface: black
+  cairo_surface_t *surface = CreateOpaqueSurface(width, height);
+  return surface != nullptr ? new FrameBuffer{surface} : nullptr;
 }
 
 void FreeFrameBuffer(FrameBuffer *frame) {
