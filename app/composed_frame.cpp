@@ -2,6 +2,7 @@
 #include "app/composed_frame.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 
@@ -9,8 +10,10 @@ namespace {
 struct Store {
   std::atomic<int> watchers{0};
   std::atomic<uint64_t> composed{0};
-  std::mutex lock; // over latest
+  std::mutex lock; // over latest and wakes
   ComposedFrame latest;
+  uint64_t wakes = 0; // WakeComposedFrameWaiters calls
+  std::condition_variable published;
 };
 
 Store &TheStore() {
@@ -26,7 +29,7 @@ void PublishComposedFrame(const uint32_t *pixels, int width, int height, int str
   const uint64_t number = store.composed.fetch_add(1) + 1;
   if (store.watchers.load() <= 0 || pixels == nullptr || width <= 0 || height <= 0)
     return;
-  std::lock_guard hold(store.lock);
+  std::unique_lock hold(store.lock);
   ComposedFrame &latest = store.latest;
   latest.pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
   const auto *row = reinterpret_cast<const unsigned char *>(pixels);
@@ -39,6 +42,8 @@ void PublishComposedFrame(const uint32_t *pixels, int width, int height, int str
   latest.width = width;
   latest.height = height;
   latest.number = number;
+  hold.unlock();
+  store.published.notify_all();
 }
 
 bool CopyComposedFrame(ComposedFrame &out) {
@@ -49,3 +54,22 @@ bool CopyComposedFrame(ComposedFrame &out) {
   out = store.latest;
   return true;
 }
+
+bool WaitComposedFrame(uint64_t number, std::chrono::milliseconds timeout) {
+  Store &store = TheStore();
+  std::unique_lock hold(store.lock);
+  const uint64_t wakes = store.wakes;
+  store.published.wait_for(hold, timeout, [&] { return store.latest.number > number || store.wakes != wakes; });
+  return store.latest.number > number;
+}
+
+void WakeComposedFrameWaiters() {
+  Store &store = TheStore();
+  {
+    std::lock_guard hold(store.lock);
+    ++store.wakes;
+  }
+  store.published.notify_all();
+}
+
+uint64_t ComposedFrameCount() { return TheStore().composed.load(); }

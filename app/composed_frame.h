@@ -6,6 +6,7 @@
 // copy of the window's pixels and is skipped while nobody watches.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -24,3 +25,13 @@ void PublishComposedFrame(const uint32_t *pixels, int width, int height, int str
 // From any thread: copies the latest published frame into out when it is newer than out.number. True when
 // it copied. A viewer that wants a frame now asks for one first (RequestFrame, app/shell.h).
 bool CopyComposedFrame(ComposedFrame &out);
+
+// From any thread: waits until a frame newer than number has been published, or until timeout has passed,
+// or until WakeComposedFrameWaiters. True when a newer frame is there to copy.
+bool WaitComposedFrame(uint64_t number, std::chrono::milliseconds timeout);
+// Ends every wait now (a viewer that is shutting down).
+void WakeComposedFrameWaiters();
+
+// Frames composed since start, published or not: a count that stands still while frames are due tells that
+// the user-interface thread is not painting.
+uint64_t ComposedFrameCount();

@@ -236,3 +236,24 @@ void WritePageOption(int page, int value) {
   std::swprintf(text, 16, L"%08d", value);
   WriteSetting(name, text);
 }
+
+// A value that opens the machine to the network is taken only when it says exactly what it means: a whole
+// number within the accepted ones. Anything else is reported and switches the feature off.
+static int ReadStrictSetting(const wchar_t *name, bool (*accepted)(int), const std::string &expected) {
+  const NumberRead n = ReadNumber(name, L"0");
+  if (!n.stored || (IsWholeNumber(n.text) && accepted(n.value)))
+    return n.stored ? n.value : 0;
+  ReportSetting(name, n.text, "not " + expected);
+  return 0;
+}
+
+WebSettings ReadWebSettings() {
+  WebSettings web;
+  web.port = ReadStrictSetting(
+      L"Web Port", [](int v) { return v == 0 || (v >= 1024 && v <= 65535); },
+      "0 (off) or a port from 1024 to 65535; the web display is off");
+  web.control = ReadStrictSetting(
+      L"Web Control", [](int v) { return v == 0 || v == 1; },
+      "0 (view only) or 1 (taps press buttons); the web display only shows");
+  return web;
+}

@@ -71,3 +71,12 @@ int ReadUdpPort();
 // "MenuOption#%02d" of a page, stored as "%08d".
 int ReadPageOption(int page, int fallback);
 void WritePageOption(int page, int value);
+
+// The web display, beyond the settings above: "Web Port" 0 (the default) keeps it off; 1024..65535 serves it on
+// that TCP port. "Web Control" 1 lets its viewers press buttons; 0 (the default) only lets them watch. Either
+// value that is not one of these is reported and counts as 0 (off, watch only); the stored text is kept.
+struct WebSettings {
+  int port = 0;
+  int control = 0;
+};
+WebSettings ReadWebSettings();

@@ -7,6 +7,7 @@
 #include "app/display_frame.h"
 #include "app/display_list.h"
 #include "app/shared_lock.h"
+#include "app/web_display.h"
 #include "app/wide_text.h"
 #include "link/outbox.h"
 #include "link/recipients.h"
@@ -147,6 +148,8 @@ void RequestFrame() {
     g_shell.host.request_frame();
 }
 
+bool RequestClick(int x, int y) { return g_shell.host.post_click != nullptr && g_shell.host.post_click(x, y); }
+
 void ShellReadSettings() {
   ReportSettingsStore();
   g_shell.settings = ReadStartupSettings();
@@ -192,6 +195,16 @@ void ShellStartModules(void *window) {
   static bool stop_at_exit = std::atexit([] { ShellStopListener(); }) == 0;
   (void)stop_at_exit;
 }
+
+void ShellStartWebDisplay() {
+  const StartupSettings &s = g_shell.settings;
+  StartWebDisplay(ReadWebSettings(), s.window_width, s.window_height);
+  // Like the listener: stopped before the records it reads are destroyed, however the program ends.
+  static bool stop_at_exit = std::atexit([] { StopWebDisplay(); }) == 0;
+  (void)stop_at_exit;
+}
+
+void ShellStopWebDisplay() { StopWebDisplay(); }
 
 void ShellStopListener() {
   g_shell.listener.stop = true;

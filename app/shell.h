@@ -37,6 +37,9 @@ struct ShellHost {
   // From any thread (the listener's among them): a new frame soon, within one display frame, at most 60 a
   // second. It must return at once, never wait for the paint, and never take the shared-data lock.
   void (*request_frame)() = nullptr;
+  // From any thread (the web display's): a left click at (x, y), carried out on the user-interface thread as
+  // a click on the window is (ShellClick). False when it cannot be handed over. Returns at once.
+  bool (*post_click)(int x, int y) = nullptr;
 };
 
 struct Shell {
@@ -68,6 +71,10 @@ void ShellInitModules(void *window);
 // Asks the listener thread to end and waits for it (within a quarter of a second), before the exit-time clean-up of
 // the databases it writes into.
 void ShellStopListener();
+// Start-up, last part: the web display, when "Web Port" asks for it ("Web Port" and "Web Control" are read
+// here). Stopped by ShellStopWebDisplay, before the front end's window and frames go.
+void ShellStartWebDisplay();
+void ShellStopWebDisplay();
 
 // The entry points of the front end's event loop. Each takes the shared-data lock.
 void ShellTimer(int timer_id);
@@ -99,3 +106,6 @@ void RequestRepaint(bool erase);
 void RequestRepaintRect(Rect rect, bool erase);
 // From any thread: a new frame soon (ShellHost::request_frame); the listener's way to show a datagram.
 void RequestFrame();
+// From any thread: a click at (x, y) on the user-interface thread (ShellHost::post_click); false when the front
+// end takes none.
+bool RequestClick(int x, int y);

@@ -14,6 +14,7 @@
 #include "map/map_view.h"
 #include "platform/bitmap.h"
 #include "platform/frame_buffer.h"
+#include "platform/png_writer.h"
 #include "platform/portable/bitmap_data.h"
 #include "platform/portable/cairo_canvas.h"
 #include "support/frame_scene.h"
@@ -87,5 +88,27 @@ BENCHMARK(BM_HeaviestFrame)
 // kept them.
 void BM_HeaviestFramePlain(benchmark::State &state) { RunFrames(state, false); }
 BENCHMARK(BM_HeaviestFramePlain)->Args({425, 425, 1000})->Args({1024, 768, 1000})->Unit(benchmark::kMicrosecond);
+
+// The web display's part of a frame: the heaviest page's pixels encoded as PNG, once per distinct frame
+// whatever the number of viewers.
+void BM_WebFramePng(benchmark::State &state) {
+  HeaviestPage page(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  ShellComposeFrame(page.frame);
+  const int width = FrameBufferWidth(page.frame), height = FrameBufferHeight(page.frame);
+  int stride = 0;
+  const auto *bytes = reinterpret_cast<const unsigned char *>(FrameBufferPixels(page.frame, &stride));
+  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+  for (int y = 0; y < height; ++y)
+    std::memcpy(pixels.data() + static_cast<size_t>(y) * width, bytes + static_cast<size_t>(stride) * y,
+                static_cast<size_t>(width) * 4);
+  std::string png;
+  for (auto _ : state) {
+    if (!EncodePng(pixels.data(), width, height, png))
+      state.SkipWithError("the PNG writer failed");
+    benchmark::DoNotOptimize(png.data());
+  }
+  state.counters["png_bytes"] = static_cast<double>(png.size());
+}
+BENCHMARK(BM_WebFramePng)->Args({425, 425})->Args({1024, 768})->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -8,13 +8,20 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool imagemagick libx11-dev libxtst-dev
   gmt gmt-gshhg-high gmt-dcw ghostscript
+  libcpp-httplib-dev dpkg-dev xz-utils chromium python3-websocket
 )
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# The Windows build's cpp-httplib: the complete header of the installed version (scripts/fetch-httplib.sh).
+fetch_httplib() { [ -f build/deps/cpp-httplib/httplib.h ] || scripts/fetch-httplib.sh build/deps/cpp-httplib; }
+cd "$(dirname "$0")/.."
+if [ ${#missing[@]} -eq 0 ]; then
+  fetch_httplib
+  exit 0
+fi
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "install-deps: these packages are missing: ${missing[*]}" >&2
@@ -25,3 +32,4 @@ echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fetch_httplib

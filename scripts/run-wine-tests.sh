@@ -53,6 +53,8 @@ ctest --test-dir "$build_dir" --output-on-failure "$@"
 # The program itself on the same prefix and display, the native feed flying to it: map, ownship, route, bullseye,
 # tag, squad mates and the databases counts in its screenshots.
 scripts/wine-smoke.sh
+# The web display of the Windows program in headless Chromium: the page shows the display, a tap on MODE turns it.
+/usr/bin/python3 tests/web/browser_test.py --wine --program "$PWD/$build_dir/kestrel.exe"
 # The release zip as a pilot unpacks it: setup.cmd, kestrel.exe started from its folder, LOAD GEORGIA, and its
 # diagnostic lines in the debugger output.
 scripts/wine-release-test.sh

@@ -160,6 +160,18 @@ TEST_F(SettingsTest, DeletedValueIsRestoredAtTheNextStart) {
   EXPECT_EQ(Stored(L"Stick Up"), L"11");
 }
 
+TEST_F(SettingsTest, WebDisplayIsOffAndViewOnlyUnlessSetAndItsDefaultsAreWrittenBack) {
+  Store(L"A10 Mode", L"0");
+  const WebSettings web = ReadWebSettings();
+  EXPECT_EQ(web.port, 0);
+  EXPECT_EQ(web.control, 0);
+  EXPECT_EQ(Stored(L"Web Port"), L"0");
+  EXPECT_EQ(Stored(L"Web Control"), L"0");
+  Store(L"Web Port", L"65536"); // refused, but kept as the pilot wrote it
+  EXPECT_EQ(ReadWebSettings().port, 0);
+  EXPECT_EQ(Stored(L"Web Port"), L"65536");
+}
+
 TEST_F(SettingsTest, PilotNumberAndPageOptions) {
   Store(L"Debug", L"0");
   EXPECT_EQ(ReadPilotNumber(), 1);
@@ -188,6 +200,8 @@ TEST(SettingDiagnostics, EveryUnusableValueIsToldWithWhatIsUsedInstead) {
   const Read startup_x = [] { return ReadStartupSettings().offset_x; };
   const Read startup_tag = [] { return ReadStartupSettings().stick_tag; };
   const Read startup_debug = [] { return ReadStartupSettings().debug; };
+  const Read web_port = [] { return ReadWebSettings().port; };
+  const Read web_control = [] { return ReadWebSettings().control; };
   const Read route_colour = [] {
     InitRouteDatabase(425);
     return static_cast<int>(g_route_database.colour2);
@@ -213,6 +227,14 @@ TEST(SettingDiagnostics, EveryUnusableValueIsToldWithWhatIsUsedInstead) {
       {L"OffsetX", L"1OO", startup_x, 1, R"(settings: "OffsetX" is "1OO", not a whole number; using 1)"},
       {L"Stick Tag", L"7\"\x01", startup_tag, 7, R"(settings: "Stick Tag" is "7\"\x01", not a whole number; using 7)"},
       {L"Debug", L"yes", startup_debug, 0, R"(settings: "Debug" is "yes", not a whole number; using 0)"},
+      {L"Web Port", L"8080", web_port, 8080, nullptr},
+      {L"Web Port", L"1023", web_port, 0,
+       R"(settings: "Web Port" is "1023", not 0 (off) or a port from 1024 to 65535; the web display is off)"},
+      {L"Web Port", L"8080 8081", web_port, 0,
+       R"(settings: "Web Port" is "8080 8081", not 0 (off) or a port from 1024 to 65535; the web display is off)"},
+      {L"Web Control", L"1", web_control, 1, nullptr},
+      {L"Web Control", L"yes", web_control, 0,
+       R"(settings: "Web Control" is "yes", not 0 (view only) or 1 (taps press buttons); the web display only shows)"},
       {L"Route Colors", L"FF, ff00", route_colour, 0xFF00, nullptr},
       {L"Route Colors", L"FF,green", route_colour, static_cast<int>(kDefaultRouteColour2),
        R"(settings: "Route Colors" is "FF,green", not up to three hexadecimal colours as "%x,%x,%x"; using 1 from )"

@@ -36,6 +36,7 @@ struct Frontend {
   // the flag was clear, so a burst of requests costs one event.
   std::atomic<bool> frame_requested{false};
   Uint32 wake_event = 0;
+  Uint32 click_event = 0; // a tap of the web display: code x, data1 y
   int screenshots = 0;
 };
 
@@ -56,6 +57,15 @@ void RequestFrameFromAnyThread() {
   SDL_Event event{};
   event.type = fe.wake_event;
   SDL_PushEvent(&event);
+}
+
+// From the web display's threads: the click goes through the event queue to this thread.
+bool PostClickFromAnyThread(int x, int y) {
+  SDL_Event event{};
+  event.type = fe.click_event;
+  event.user.code = x;
+  event.user.data1 = reinterpret_cast<void *>(static_cast<intptr_t>(y));
+  return SDL_PushEvent(&event) == 1;
 }
 
 bool FrameWanted() { return fe.dirty || fe.frame_requested.load(); }
@@ -160,6 +170,8 @@ bool HandleEvent(const SDL_Event &event) {
       ShellClick(event.button.x, event.button.y);
     return true;
   default:
+    if (event.type == fe.click_event && fe.click_event != 0)
+      ShellClick(event.user.code, static_cast<int>(reinterpret_cast<intptr_t>(event.user.data1)));
     return true;
   }
 }
@@ -247,15 +259,21 @@ int main(int argc, char **argv) {
     return 0; // as the Windows program, which ends with 0 when its window cannot be made
   }
   ChoosePresentation();
-  fe.wake_event = SDL_RegisterEvents(1);
+  const Uint32 events = SDL_RegisterEvents(2);
   g_shell.host.invalidate_all = InvalidateAll;
   g_shell.host.invalidate_rect = Invalidate;
-  if (fe.wake_event != static_cast<Uint32>(-1))
+  if (events != static_cast<Uint32>(-1)) {
+    fe.wake_event = events;
+    fe.click_event = events + 1;
     g_shell.host.request_frame = RequestFrameFromAnyThread;
+    g_shell.host.post_click = PostClickFromAnyThread;
+  }
   ShellStartModules(fe.window);
+  ShellStartWebDisplay();
   PaintFrame();
   Present();
   const int code = Run(options);
+  ShellStopWebDisplay();
   ShellStopListener();
   g_shell.host = ShellHost{};
   FreeFrameBuffer(fe.frame);

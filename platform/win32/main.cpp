@@ -31,6 +31,8 @@ Frontend fe;
 
 // Posted by RequestFrameFromAnyThread; the frame timer holds a request back to the frame rate.
 constexpr UINT kFrameRequestMessage = WM_APP + 1;
+// Posted by the web display for a tap: wParam x, lParam y in client pixels.
+constexpr UINT kWebClickMessage = WM_APP + 2;
 constexpr UINT_PTR kFrameTimer = 104;
 // At most 60 frames a second for the requests of the listener.
 constexpr auto kFrameInterval = std::chrono::microseconds(1000000 / 60);
@@ -43,6 +45,10 @@ void InvalidatePart(Rect, bool) { InvalidateRect(fe.window, nullptr, FALSE); }
 void RequestFrameFromAnyThread() {
   if (!fe.frame_requested.exchange(true))
     PostMessageW(fe.window, kFrameRequestMessage, 0, 0);
+}
+
+bool PostClickFromAnyThread(int x, int y) {
+  return PostMessageW(fe.window, kWebClickMessage, static_cast<WPARAM>(x), static_cast<LPARAM>(y)) != 0;
 }
 
 // A request reached the window: paint now when the last frame is old enough, else when it will be.
@@ -94,6 +100,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     return 0;
   case kFrameRequestMessage:
     OnFrameRequest();
+    return 0;
+  case kWebClickMessage: // the same click path as WM_LBUTTONDOWN
+    ShellClick(static_cast<int>(wparam), static_cast<int>(lparam));
     return 0;
   case WM_KEYDOWN:
     ShellKey(static_cast<int>(wparam));
@@ -157,7 +166,9 @@ bool InitInstance(HINSTANCE instance, int show) {
   g_shell.host.invalidate_all = InvalidateAll;
   g_shell.host.invalidate_rect = InvalidatePart;
   g_shell.host.request_frame = RequestFrameFromAnyThread;
+  g_shell.host.post_click = PostClickFromAnyThread;
   ShellStartModules(fe.window);
+  ShellStartWebDisplay();
   fe.ready = true;
   ShowWindow(fe.window, show);
   UpdateWindow(fe.window);
@@ -182,7 +193,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
       DispatchMessageW(&msg);
     }
   }
-  // The listener is stopped before the databases' exit-time clean-up, which it would otherwise race.
+  // The web display and the listener are stopped before the databases' exit-time clean-up, which they would
+  // otherwise race, and before the window they post to goes.
+  ShellStopWebDisplay();
   ShellStopListener();
   g_shell.host = ShellHost{};
   FreeFrameBuffer(fe.frame);
