@@ -125,9 +125,10 @@ TEST_F(ListenerTest, MovingPositionsAskForFramesFromTheListenerThread) {
   g_frames_asked = 0;
   context.request_repaint = [] { g_frames_asked.fetch_add(1); };
   StartListener();
+  // Twenty different latitudes, 43.101 to 43.120, so that the last one is only reached by the last datagram.
   for (int i = 1; i <= 20; ++i)
-    Send("KESTREL MONITOR:Lat=43." + std::to_string(i) + ",Long=41.25,Compass=1.5,Alt=1200");
-  ASSERT_TRUE(WaitFor([] { return g_map_view.latitude == 43.20; }));
+    Send("KESTREL MONITOR:Lat=43." + std::to_string(100 + i) + ",Long=41.25,Compass=1.5,Alt=1200");
+  ASSERT_TRUE(WaitFor([] { return g_map_view.latitude == 43.120; }));
   StopListener();
   EXPECT_EQ(g_frames_asked.load(), 20);
 }
