@@ -45,9 +45,10 @@ finish() {
     fi
     kill -TERM "$display_pid" 2>/dev/null || true
   fi
-  wait 2>/dev/null || true
+  # Only the display and the feed: a bare `wait` would also wait for the screen, which nothing has ended yet.
+  for pid in $feed_pid $display_pid; do wait "$pid" 2>/dev/null || true; done
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && wait "$xvfb_pid" 2>/dev/null || true
 }
 trap finish EXIT
 
