@@ -1,6 +1,6 @@
 # The two commands of the README: `make demo` and `make test`. Both install what is missing first.
 SHELL := /bin/bash
-FUZZ_SECONDS ?= 18
+FUZZ_SECONDS ?= 12
 
 .PHONY: all deps theatres native win32 asan tsan fuzz bench test test-native test-asan test-tsan test-win32 test-fuzz demo \
 	demo-programs release clean
