@@ -2,7 +2,9 @@
 #include "app/web_display.h"
 
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "app/composed_frame.h"
@@ -66,6 +68,14 @@ void EncodeNewestFrame(WebFrames &frames, std::unique_lock<std::mutex> &hold) {
   frames.encoded.notify_all();
 }
 
+// Plain decimal digits only, no sign or blank, at most max_digits of them (so that the value cannot overflow).
+bool ParseDigits(const std::string &text, size_t max_digits, uint64_t &value) {
+  if (text.empty() || text.size() > max_digits || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  value = std::stoull(text);
+  return true;
+}
+
 const std::string *Field(const HttpRequest &request, const char *name, int &count) {
   const std::string *found = nullptr;
   count = 0;
@@ -89,12 +99,10 @@ void ServeFrame(const HttpRequest &request, HttpResponse &response) {
   const std::string *after_text = Field(request, "after", count);
   uint64_t after = 0;
   if (after_text != nullptr) {
-    if (count > 1 || after_text->empty() || after_text->size() > 19 ||
-        after_text->find_first_not_of("0123456789") != std::string::npos) {
+    if (count > 1 || !ParseDigits(*after_text, 19, after)) {
       Plain(response, 400, "after: the number of the frame the page shows");
       return;
     }
-    after = std::stoull(*after_text);
   }
   const uint64_t composed = ComposedFrameCount();
   WebFrame frame;
@@ -158,12 +166,10 @@ std::string AddressLine(int port) {
 } // namespace
 
 bool ParseTapCoordinate(const std::string &text, int limit, int &value) {
-  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+  uint64_t parsed = 0;
+  if (limit <= 0 || !ParseDigits(text, 5, parsed) || parsed >= static_cast<uint64_t>(limit))
     return false;
-  const int parsed = std::stoi(text);
-  if (parsed >= limit)
-    return false;
-  value = parsed;
+  value = static_cast<int>(parsed);
   return true;
 }
 
