@@ -2,7 +2,7 @@
 SHELL := /bin/bash
 FUZZ_SECONDS ?= 12
 
-.PHONY: all deps theatres native win32 asan tsan fuzz bench test test-native test-asan test-tsan test-win32 test-fuzz demo \
+.PHONY: all deps check-layers theatres native win32 asan tsan fuzz bench test test-native test-asan test-tsan test-win32 test-fuzz demo \
 	demo-programs release clean
 
 all: native
@@ -53,8 +53,12 @@ theatres: deps
 test-native: native theatres
 	ctest --preset native -j2
 
+# No include may run up the floors of docs/ARCHITECTURE.md or in a circle: checked first, in a second.
+check-layers:
+	scripts/check-layers.sh
+
 # Every build and every test; the native run comes last so that its CTest summary closes the output.
-test: test-win32 test-fuzz test-tsan test-asan test-native
+test: check-layers test-win32 test-fuzz test-tsan test-asan test-native
 
 # Only the display and the feed: the demo runs no test, so it builds none. The sample theatres render meanwhile (their
 # tools use one core, the compiler both), so that a fresh clone shows its first picture sooner.

@@ -3,14 +3,13 @@
 
 #include <cstdlib>
 
-#include "app/composed_frame.h"
-#include "app/display_frame.h"
-#include "app/display_list.h"
-#include "app/shared_lock.h"
-#include "app/web_display.h"
-#include "app/wide_text.h"
-#include "link/outbox.h"
-#include "link/recipients.h"
+#include "app/bezel_input.h"
+#include "app/button_actions.h"
+#include "base/shared_lock.h"
+#include "base/wide_text.h"
+#include "display/composed_frame.h"
+#include "display/display_list.h"
+#include "display/web_display.h"
 #include "map/calibration_grid.h"
 #include "map/catalogue.h"
 #include "map/databases_page.h"
@@ -18,8 +17,7 @@
 #include "map/map_view.h"
 #include "map/route_drawing.h"
 #include "map/routes.h"
-#include "mfd/bezel_input.h"
-#include "mfd/button_actions.h"
+#include "mfd/display_frame.h"
 #include "mfd/page_state.h"
 #include "mfd/page_table.h"
 #include "platform/frame_buffer.h"
@@ -30,8 +28,10 @@
 #include "tactical/squad_group.h"
 #include "tactical/tag_database.h"
 #include "tactical/tag_drawing.h"
-
-Shell g_shell;
+#include "tactical/tag_sharing.h"
+#include "tactical/tagging_overlay.h"
+#include "wire/outbox.h"
+#include "wire/recipients.h"
 
 namespace {
 constexpr int32_t kLinkSilentMs = 5000;
@@ -198,7 +198,7 @@ void ShellStartModules(void *window) {
 
 void ShellStartWebDisplay() {
   const StartupSettings &s = g_shell.settings;
-  StartWebDisplay(ReadWebSettings(), s.window_width, s.window_height);
+  StartWebDisplay(ReadWebSettings(), s.window_width, s.window_height, WebDisplayHooks{RequestFrame, RequestClick});
   // Like the listener: stopped before the records it reads are destroyed, however the program ends.
   static bool stop_at_exit = std::atexit([] { StopWebDisplay(); }) == 0;
   (void)stop_at_exit;

@@ -16,7 +16,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "bench_support.h"
 #include "link/listener.h"
 #include "map/calibration_grid.h"

@@ -9,9 +9,9 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "platform/bitmap.h"
-#include "platform/portable/utf8.h"
+#include "platform/utf8.h"
 
 namespace {
 

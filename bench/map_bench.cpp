@@ -18,6 +18,7 @@
 #include "platform/portable/cairo_canvas.h"
 #include "tactical/squad_group.h"
 #include "tactical/tag_database.h"
+#include "tactical/tagging_overlay.h"
 
 namespace {
 

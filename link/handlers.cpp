@@ -10,9 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/wide_text.h"
-#include "link/listener.h"
-#include "link/protocol.h"
+#include "base/wide_text.h"
+#include "link/listener_context.h"
 #include "map/map_view.h"
 #include "map/projection.h"
 #include "map/routes.h"
@@ -22,23 +21,11 @@
 #include "status/failure_status.h"
 #include "tactical/squad_group.h"
 #include "tactical/tag_database.h"
+#include "wire/protocol.h"
 
 namespace {
 
 bool IsPosition(double latitude, double longitude) { return std::isfinite(latitude) && std::isfinite(longitude); }
-
-// Truncation toward zero that stays defined for values no int can hold.
-int TruncateToInt(double value) {
-  if (!(value > -2147483648.0 && value < 2147483648.0))
-    return 0;
-  return static_cast<int>(value);
-}
-
-// "%d°%02.3f": whole degrees and the minutes that remain.
-void FormatPositionText(wchar_t (&text)[kPositionTextCapacity], double degrees) {
-  const double whole = std::trunc(degrees);
-  FormatWide(text, kPositionTextCapacity, L"%d\u00b0%02.3f", TruncateToInt(whole), (degrees - whole) * 60.0);
-}
 
 bool ProjectPosition(const ListenerContext *context, double latitude, double longitude, int32_t *x, int32_t *y) {
   return IsPosition(latitude, longitude) && GeoToMapPixel(context->calibration_grid, latitude, longitude, x, y);

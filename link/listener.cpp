@@ -7,10 +7,9 @@
 #include <string>
 #include <thread>
 
-#include "app/settings.h"
-#include "app/shared_lock.h"
+#include "base/settings.h"
+#include "base/shared_lock.h"
 #include "link/handlers.h"
-#include "link/protocol.h"
 #include "map/calibration_grid.h"
 #include "map/map_view.h"
 #include "map/routes.h"
@@ -22,6 +21,8 @@
 #include "status/failure_status.h"
 #include "tactical/squad_group.h"
 #include "tactical/tag_database.h"
+#include "tactical/tag_sharing.h"
+#include "wire/protocol.h"
 
 namespace {
 // A port that cannot be bound (taken by another program, say) is tried again at this pace rather than

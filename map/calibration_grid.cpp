@@ -8,11 +8,8 @@
 #include <string>
 #include <utility>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "map/catalogue.h"
-#include "map/map_view.h"
-#include "map/view_transform.h"
-#include "platform/canvas.h"
 #include "platform/files.h"
 
 CalibrationGrid g_calibration_grid;
@@ -191,23 +188,3 @@ bool LoadCalibrationGrid(const wchar_t *grid_value_name) {
   ClearCalibrationGrid(&read); // the old grid; gone even when the file could not be read
   return ok;
 }
-
-void DrawCalibrationGrid(Canvas &canvas, const MapView &view, const CalibrationGrid &grid) {
-  constexpr int kRadius = 3;
-  CanvasSetPen(canvas, Rgb(255, 0, 0), 4);
-  const ViewTransform t = MakeViewTransform(view);
-  const WindowReach reach{-kRadius - 3, -kRadius - 3, kRadius + 4, kRadius + 4}; // the circle and its wide pen
-  const BitmapBounds near = NearCanvas(t, canvas, reach);
-  for (const GridNode *node = grid.head.next; node != nullptr; node = node->next) {
-    if (!near.Holds(node->x, node->y))
-      continue;
-    const Point at = BitmapToWindow(t, node->x, node->y);
-    if (!Reaches(canvas, at, reach))
-      continue;
-    // The arc starts with a line from the current point; start there so that only the circle shows.
-    CanvasMoveTo(canvas, at.x + kRadius, at.y);
-    CanvasAngleArc(canvas, at.x, at.y, kRadius, 0.0, 360.0);
-  }
-}
-
-void DrawCalibrationGrid(Canvas &canvas) { DrawCalibrationGrid(canvas, g_map_view, g_calibration_grid); }

@@ -4,9 +4,6 @@
 #include <cstdint>
 #include <unordered_map>
 
-struct Canvas;
-struct MapView;
-
 constexpr int kGridLineLimit = 31; // characters read per grid file line
 // A grid of the whole world in half degrees is about 7 MB; a file far larger was named by mistake, and
 // reading it line by line would hold up the map load for minutes.
@@ -74,8 +71,3 @@ bool ReadCalibrationGridFile(const wchar_t *grid_value_name, CalibrationGrid *in
 // place, so the caller must hold the shared-data lock and accept a file read under it: start-up and
 // tests. The button's map load reads first and swaps under the lock (map_view.h).
 bool LoadCalibrationGrid(const wchar_t *grid_value_name);
-
-// Debug overlay: a red circle of radius 3 on every node, through the view transform of the view; the
-// first form draws g_calibration_grid through g_map_view.
-void DrawCalibrationGrid(Canvas &canvas);
-void DrawCalibrationGrid(Canvas &canvas, const MapView &view, const CalibrationGrid &grid);

@@ -1,8 +1,9 @@
 // catalogue.cpp: the fixed table of theatre maps.
 #include "map/catalogue.h"
 
-#include "app/wide_text.h"
+#include "base/wide_text.h"
 #include "platform/diagnostics.h"
+#include "platform/utf8.h"
 
 static void FillEntry(MapCatalogueEntry &entry, const wchar_t *display, const wchar_t *map_value,
                       const wchar_t *grid_value, int32_t start_x, int32_t start_y) {
@@ -29,11 +30,11 @@ const MapCatalogueEntry *MapCatalogue() {
 }
 
 void ReportUnloadableMapFile(const char *kind, const wchar_t *value_name, const wchar_t *path, const std::string &why) {
-  const std::string setting = "\"" + Utf8FromWide(value_name) + "\"";
+  const std::string setting = "\"" + WideToUtf8(value_name) + "\"";
   if (path == nullptr || *path == L'\0') {
     WriteDiagnostic(std::string(kind) + ": " + setting + " is not set, so there is no " + kind + " file to load");
     return;
   }
-  WriteDiagnostic(std::string(kind) + ": " + setting + " names \"" + Utf8FromWide(path) +
+  WriteDiagnostic(std::string(kind) + ": " + setting + " names \"" + WideToUtf8(path) +
                   "\", which cannot be loaded: " + why);
 }

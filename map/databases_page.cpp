@@ -3,7 +3,7 @@
 
 #include <cwchar>
 
-#include "app/wide_text.h"
+#include "base/wide_text.h"
 #include "map/map_view.h"
 #include "platform/canvas.h"
 

@@ -1,8 +1,9 @@
 // map_drawing.h: the moving map as the two map pages draw it: zoom, the stretched map with its compass rose,
-// the information lines, the ownship, the AGM marker and the TAGGING overlay.
+// the information lines, the ownship and the calibration grid overlay; and what every drawing over the map
+// shares (the tags' and the squad's drawings, the TAGGING overlay).
 //
-// Every function reads the view (and the grid, the tags) under the shared-data lock the paint holds, and
-// draws nothing while the view's map shown flag is 0, so that no page without a map ever shows map parts.
+// Every function reads the view (and the grid) under the shared-data lock the paint holds, and draws nothing
+// while the view's map shown flag is 0, so that no page without a map ever shows map parts.
 #pragma once
 
 #include <cstdint>
@@ -10,16 +11,11 @@
 struct Canvas;
 struct CalibrationGrid;
 struct MapView;
-struct TagDatabase;
+struct Point;
 
 // Option bits of the MONITORING page.
 constexpr uint32_t kMonitoringPositionLine = 1;
 constexpr uint32_t kMonitoringZoomLine = 2;
-// Option bits of the TAGGING page.
-constexpr uint32_t kTaggingReadout = 1;
-constexpr uint32_t kTaggingCursor = 2;
-constexpr uint32_t kTaggingZoomLine = 4;
-constexpr uint32_t kTaggingSelector = 8;
 
 // The source area follows the zoom: base height x zoom by base width x zoom bitmap pixels, truncated.
 void ApplyZoom(MapView &view);
@@ -35,11 +31,14 @@ void DrawMapInfo(Canvas &canvas, const MapView &view, uint32_t options);
 // off the grid.
 void DrawOwnship(Canvas &canvas, const MapView &view, const CalibrationGrid &grid);
 
-// The AGM mark (three squares round a dot, and its name) while it is shown and on the grid.
-void DrawAgmMarker(Canvas &canvas, const MapView &view, const CalibrationGrid &grid, const TagDatabase &tags);
+// Debug overlay: a red circle of radius 3 on every node of the grid, through the view transform.
+void DrawCalibrationGrid(Canvas &canvas, const MapView &view, const CalibrationGrid &grid);
 
-// TAGGING: the new-tag selector box (bit 8), the magnification line (bit 4), the cursor (bit 2), the cursor
-// position readout (bit 1) and, with debug set, the three inverse projections compared as circles (the
-// projections then also draw their construction lines).
-void DrawTaggingOverlay(Canvas &canvas, const MapView &view, const CalibrationGrid &grid, const TagDatabase &tags,
-                        uint32_t options, bool debug);
+// Whether the page on show draws the map at all (the view's map shown flag).
+bool MapShown(const MapView &view);
+// A circle alone: the arc would otherwise start with a line from wherever the pen stood.
+void DrawCircle(Canvas &canvas, int x, int y, int r);
+// The window point of a position, through the grid and the view transform; false off the grid.
+bool GeoToWindow(const MapView &view, const CalibrationGrid &grid, double latitude, double longitude, Point *out);
+// "X%0.2f": the magnification, between 3F and 4F in the band 400 pixels wide about the window centre.
+void DrawZoomLine(Canvas &canvas, const MapView &view);

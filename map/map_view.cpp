@@ -1,11 +1,13 @@
 // map_view.cpp: the moving map's state record and the loading of a theatre's bitmap and grid.
 #include "map/map_view.h"
 
+#include <cmath>
 #include <string>
 
-#include "app/settings.h"
-#include "app/shared_lock.h"
-#include "app/wide_text.h"
+#include "base/settings.h"
+#include "base/shared_lock.h"
+#include "base/truncate.h"
+#include "base/wide_text.h"
 #include "map/catalogue.h"
 #include "platform/bitmap.h"
 #include "status/event_codes.h"
@@ -145,4 +147,9 @@ bool RunRequestedMapLoad() {
   }
   ReleaseMapLoad(load);
   return ok;
+}
+
+void FormatPositionText(wchar_t *text, double degrees) {
+  const double whole = std::trunc(degrees);
+  FormatWide(text, kPositionTextCapacity, L"%d\u00b0%02.3f", Trunc(whole), (degrees - whole) * 60.0);
 }

@@ -55,6 +55,10 @@ void InitMapView(void *window, int unit_km, int width, int height);
 inline int MapWindowWidth(const MapView &view) { return view.base.width; }
 inline int MapWindowHeight(const MapView &view) { return view.base.height; }
 
+// "%d°%02.3f": whole degrees and the minutes that remain, as the ownship's position texts and the TAGGING
+// readout show a latitude or longitude; kPositionTextCapacity characters.
+void FormatPositionText(wchar_t *text, double degrees);
+
 // Map loading.
 //
 // A map load reads two files, a bitmap of tens of megabytes and its grid, and must not hold the

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/wide_text.h"
+#include "base/wide_text.h"
 #include "map/calibration_grid.h"
 #include "map/map_view.h"
 #include "map/view_transform.h"

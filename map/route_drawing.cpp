@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/wide_text.h"
+#include "base/colours.h"
+#include "base/truncate.h"
+#include "base/wide_text.h"
 #include "map/calibration_grid.h"
 #include "map/map_view.h"
 #include "map/projection.h"
@@ -18,14 +20,6 @@
 namespace {
 
 constexpr double kDegreesPerRadian = 57.29577951;
-constexpr Colour kWhite = Rgb(255, 255, 255);
-constexpr Colour kYellow = Rgb(255, 255, 0);
-
-int Trunc(double value) {
-  if (!(value > -2147483648.0 && value < 2147483648.0))
-    return 0;
-  return static_cast<int>(value);
-}
 
 // "Route Colors" keeps the 0x00BBGGRR layout.
 Colour RouteColour(uint32_t value) { return Rgb(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF); }

@@ -6,7 +6,7 @@
 #include <cwctype>
 #include <string>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "map/calibration_grid.h"
 #include "map/projection.h"
 

@@ -1,8 +1,8 @@
 // page_table.cpp: the label table of the MFD pages and the loading and cycling of the page options.
 #include "mfd/page_table.h"
 
-#include "app/settings.h"
-#include "app/wide_text.h"
+#include "base/settings.h"
+#include "base/wide_text.h"
 
 // Labels beginning with a line break sit on the lower line of the two-line boxes of the bottom edge,
 // next to the bezel buttons they name.

@@ -3,7 +3,7 @@
 
 #include <cwchar>
 
-#include "app/wide_text.h"
+#include "base/wide_text.h"
 #include "platform/canvas.h"
 
 EventLog g_event_log;

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "app/wide_text.h"
+#include "base/wide_text.h"
 #include "platform/canvas.h"
 
 FailureStatus g_failure_status;

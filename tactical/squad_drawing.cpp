@@ -3,7 +3,8 @@
 
 #include <cmath>
 
-#include "app/wide_text.h"
+#include "base/colours.h"
+#include "base/wide_text.h"
 #include "map/map_view.h"
 #include "map/view_transform.h"
 #include "mfd/page_state.h"
@@ -12,8 +13,6 @@
 namespace {
 constexpr Colour kFresh = Rgb(0, 128, 255);
 constexpr Colour kLate = Rgb(255, 0, 0);
-constexpr Colour kBlack = Rgb(0, 0, 0);
-constexpr Colour kWhite = Rgb(255, 255, 255);
 constexpr double kQuarterTurn = 1.570796325;
 constexpr int kAltitudeCapacity = 15;
 constexpr int kPageTextCapacity = 63;

@@ -1,8 +1,8 @@
 // squad_group.cpp: the squad identity, the joined flag and the list of squad members heard from.
 #include "tactical/squad_group.h"
 
-#include "app/settings.h"
-#include "app/wide_text.h"
+#include "base/settings.h"
+#include "base/wide_text.h"
 #include "mfd/page_table.h"
 
 SquadGroup g_squad_group;

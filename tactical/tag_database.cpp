@@ -3,14 +3,15 @@
 
 #include <algorithm>
 
-#include "app/settings.h"
-#include "app/wide_text.h"
-#include "link/recipients.h"
+#include "base/settings.h"
+#include "base/wide_text.h"
 #include "map/calibration_grid.h"
 #include "map/projection.h"
 #include "status/event_codes.h"
 #include "status/event_log.h"
 #include "tactical/squad_group.h"
+#include "wire/outbox.h"
+#include "wire/protocol.h"
 
 TagDatabase g_tag_database;
 
@@ -193,3 +194,14 @@ void AgeAgmMark(TagDatabase &tags, int32_t &agm_age) {
 }
 
 bool AgmMarkShown(const TagDatabase &tags) { return tags.agm.squad == kAgmShown; }
+
+void SendTagToRecipients(const TagRecord &tag, const TagDatabase &tags, Outbox &outbox) {
+  if (tags.joined == 0)
+    return;
+  const int symb = PackSymbol(tag.symbol.affiliation, tag.symbol.symbol_class, tag.symbol.category);
+  char text[kTagTextCapacity];
+  if (!FormatTagText(text, sizeof text, tag.latitude, tag.longitude, symb, tags.squad_group->squad_number,
+                     tags.own_pilot))
+    return;
+  outbox.tags.push_back(OutgoingTag{tag.number, text});
+}

@@ -105,6 +105,10 @@ bool PlaceTag(TagPlace &place, const CalibrationGrid &grid, uint64_t revision);
 void FileTagPlaces(TagDatabase &tags, const CalibrationGrid &grid);
 const TagRecord *FindTag(const TagDatabase &tags, uint32_t number);
 
+// Queues the TAG datagram of a tag for every tag peer, unless the database's joined copy is 0. Runs under the
+// shared-data lock: the datagrams leave when the outbox is flushed after the lock is released (FlushOutbox).
+void SendTagToRecipients(const TagRecord &tag, const TagDatabase &tags, Outbox &outbox);
+
 // Tags are never sent from the broadcast squad: "! CAN NOT SEND TAG" then "ON BROADCAST SQUAD !".
 void PostBroadcastRefusal();
 

@@ -5,7 +5,7 @@
 #include <cwchar>
 #include <vector>
 
-#include "app/wide_text.h"
+#include "base/wide_text.h"
 #include "map/calibration_grid.h"
 #include "map/map_view.h"
 #include "map/projection.h"

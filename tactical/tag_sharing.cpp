@@ -1,13 +1,18 @@
 // tag_sharing.cpp: re-sending own tags and the sync flag of the TAGGING view.
 #include "tactical/tag_sharing.h"
 
-#include "link/recipients.h"
+#include "base/shared_lock.h"
+#include "base/wide_text.h"
 #include "mfd/page_table.h"
+#include "status/event_codes.h"
+#include "status/event_log.h"
 #include "tactical/squad_group.h"
 #include "tactical/tag_database.h"
+#include "wire/outbox.h"
 
 namespace {
 constexpr int kSyncLabelButton = 7; // on the TAGGING page
+constexpr int32_t kTagSentLifetime = 3;
 
 void SetSync(TagDatabase &tags, int sync) {
   tags.sync = sync;
@@ -25,6 +30,15 @@ void ResendTags(TagDatabase &tags, Outbox &outbox) {
   for (const TagRecord *t = tags.root.next; t != nullptr; t = t->next)
     if (t->pilot == squad.own_pilot)
       SendTagToRecipients(*t, tags, outbox);
+}
+
+void FlushOutbox(Outbox &outbox) {
+  for (const TagDelivery &delivery : SendOutbox(outbox)) {
+    wchar_t message[kEventTextCapacity];
+    FormatWide(message, kEventTextCapacity, L"TAG #%u SENT TO [%d]", delivery.number, delivery.peer_index);
+    SharedGuard guard = LockSharedData();
+    PostEvent(kCodeTagSent, message, kTagSentLifetime);
+  }
 }
 
 void ToggleSync(TagDatabase &tags) { SetSync(tags, tags.sync == 1 ? 0 : 1); }

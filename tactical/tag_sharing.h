@@ -8,6 +8,10 @@ struct TagDatabase;
 // squad sends nothing and posts the two refusal messages once.
 void ResendTags(TagDatabase &tags, Outbox &outbox);
 
+// Sends everything queued in the outbox to the peers and empties it, then posts "TAG #%d SENT TO [%d]" for every peer
+// a TAG datagram went to. Call without the shared-data lock held: it takes the lock itself only to post.
+void FlushOutbox(Outbox &outbox);
+
 // SYNC ON / SYNC OFF: flips the sync flag and relabels the button to name what the next press does.
 void ToggleSync(TagDatabase &tags);
 

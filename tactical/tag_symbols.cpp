@@ -3,8 +3,9 @@
 
 #include <initializer_list>
 
+#include "base/colours.h"
+
 namespace {
-constexpr Colour kBlack = Rgb(0, 0, 0);
 constexpr int kPenWidth = 2;
 
 // The four frame shapes; every affiliation value a peer may send falls on one of them.

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/shared_lock.h"
+#include "base/shared_lock.h"
 #include "link/listener.h"
 #include "status/failure_status.h"
 #include "support/listener_fixture.h"

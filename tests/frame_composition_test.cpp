@@ -11,10 +11,10 @@
 #include <string>
 #include <thread>
 
-#include "app/composed_frame.h"
-#include "app/shared_lock.h"
 #include "app/shell.h"
-#include "app/wide_text.h"
+#include "base/shared_lock.h"
+#include "base/wide_text.h"
+#include "display/composed_frame.h"
 #include "link/listener.h"
 #include "map/map_drawing.h"
 #include "map/map_view.h"

@@ -4,10 +4,9 @@
 
 #include <string>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "link/handlers.h"
 #include "link/listener.h"
-#include "link/protocol.h"
 #include "map/calibration_grid.h"
 #include "map/map_view.h"
 #include "map/projection.h"
@@ -20,6 +19,7 @@
 #include "tactical/squad_group.h"
 #include "tactical/tag_database.h"
 #include "tactical/tag_sharing.h"
+#include "wire/protocol.h"
 
 namespace {
 class HandlersTest : public ::testing::Test {

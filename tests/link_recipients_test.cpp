@@ -6,17 +6,18 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings.h"
-#include "app/shared_lock.h"
+#include "base/settings.h"
+#include "base/shared_lock.h"
 #include "link/listener.h"
-#include "link/protocol.h"
-#include "link/recipients.h"
 #include "status/event_log.h"
 #include "support/listener_fixture.h"
 #include "support/loopback_receiver.h"
 #include "support/test_env.h"
 #include "tactical/squad_group.h"
 #include "tactical/tag_database.h"
+#include "tactical/tag_sharing.h"
+#include "wire/protocol.h"
+#include "wire/recipients.h"
 
 namespace {
 // A name whose 70-character label no resolver accepts, so it fails without asking any name server.
@@ -93,7 +94,6 @@ TEST_F(RecipientsTest, EachSquadTextGoesOnceToEveryPeer) {
   const std::vector<std::string> once{"KESTREL SQUAD:Lat=1,Long=2,Compass=3,Alt=4,Squad=1,Pilot=2,Type=0"};
   EXPECT_EQ(Received(a), once) << "sent without a terminating zero, exactly once";
   EXPECT_EQ(Received(b), once);
-
 }
 
 TEST_F(RecipientsTest, LineRulesDecideWhatCountsAndWhatIsRead) {

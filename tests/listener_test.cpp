@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings.h"
-#include "app/shared_lock.h"
+#include "base/settings.h"
+#include "base/shared_lock.h"
 #include "link/listener.h"
 #include "map/map_view.h"
 #include "mfd/page_state.h"

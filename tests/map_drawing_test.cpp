@@ -25,6 +25,7 @@
 #include "support/test_env.h"
 #include "tactical/squad_group.h"
 #include "tactical/tag_database.h"
+#include "tactical/tagging_overlay.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "map/calibration_grid.h"
 #include "map/map_view.h"
 #include "map/projection.h"

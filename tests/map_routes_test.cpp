@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "map/calibration_grid.h"
 #include "map/routes.h"
 #include "support/map_support.h"

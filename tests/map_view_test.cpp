@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <string>
 
-#include "app/settings.h"
-#include "app/shared_lock.h"
+#include "base/settings.h"
+#include "base/shared_lock.h"
 #include "map/calibration_grid.h"
 #include "map/catalogue.h"
 #include "map/map_view.h"

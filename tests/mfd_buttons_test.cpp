@@ -3,13 +3,13 @@
 
 #include <string>
 
-#include "app/settings.h"
+#include "app/bezel_input.h"
 #include "app/shell.h"
+#include "base/settings.h"
 #include "map/calibration_grid.h"
 #include "map/map_view.h"
 #include "map/projection.h"
 #include "map/routes.h"
-#include "mfd/bezel_input.h"
 #include "mfd/page_state.h"
 #include "mfd/page_table.h"
 #include "status/event_codes.h"

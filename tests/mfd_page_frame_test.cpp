@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "app/display_frame.h"
-#include "app/settings.h"
+#include "base/settings.h"
+#include "mfd/display_frame.h"
 #include "mfd/page_state.h"
 #include "mfd/page_table.h"
 #include "support/recording_canvas.h"
@@ -55,10 +55,8 @@ TEST_F(PageTableTest, EveryPageHoldsItsTitleAndLabels) {
     int first_button;
     const wchar_t *first, *last; // the labels of the lowest and the highest labelled buttons
   } pages[kPageCount] = {
-      {L"[ MONITORING ]", 9, 8, L"x1.", L" - "},
-      {L"[ TAGGING ]", 20, 1, L"AAA", L" - "},
-      {L"[ FAILURES STATUS ]", 2, 6, L"MONIT", L"\nMODE"},
-      {L"[ SQUAD GROUP ]", 7, 6, L"MONIT", L"SQID +"},
+      {L"[ MONITORING ]", 9, 8, L"x1.", L" - "},           {L"[ TAGGING ]", 20, 1, L"AAA", L" - "},
+      {L"[ FAILURES STATUS ]", 2, 6, L"MONIT", L"\nMODE"}, {L"[ SQUAD GROUP ]", 7, 6, L"MONIT", L"SQID +"},
       {L"[ DATABASES ]", 5, 13, L"\nMODE", L"RESET ALL"}, // 6 to 8 are labelled at start-up
   };
   for (int page = 0; page < kPageCount; ++page) {

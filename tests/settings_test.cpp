@@ -3,10 +3,11 @@
 
 #include <string>
 
-#include "app/settings.h"
-#include "app/wide_text.h"
+#include "base/settings.h"
+#include "base/wide_text.h"
 #include "map/routes.h"
 #include "platform/settings_store.h"
+#include "platform/utf8.h"
 #include "support/diagnostic_lines.h"
 #include "support/test_env.h"
 
@@ -258,7 +259,7 @@ TEST(SettingDiagnostics, AStoreThatCannotBeOpenedIsToldOnceNotValueByValue) {
   EXPECT_EQ(ReadStartupSettings().step_move, 100);
   EXPECT_EQ(ReadUdpPort(), kDefaultUdpPort);
   EXPECT_EQ(lines.Take(), (std::vector<std::string>{
-                              "settings: kept in " + Utf8FromWide(StoreLocation()),
+                              "settings: kept in " + WideToUtf8(StoreLocation()),
                               "settings: none can be read (the store is not made yet, or cannot be opened); numbers "
                               "count as 0 on this start"}));
 }

@@ -4,8 +4,8 @@
 #include <future>
 #include <string>
 
-#include "app/shared_lock.h"
 #include "app/shell.h"
+#include "base/shared_lock.h"
 #include "map/map_view.h"
 #include "mfd/page_state.h"
 #include "mfd/page_table.h"

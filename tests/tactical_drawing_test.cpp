@@ -5,9 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
-#include "app/wide_text.h"
-#include "link/outbox.h"
+#include "base/settings.h"
+#include "base/wide_text.h"
 #include "map/calibration_grid.h"
 #include "map/map_view.h"
 #include "mfd/page_state.h"
@@ -19,6 +18,7 @@
 #include "tactical/tag_database.h"
 #include "tactical/tag_drawing.h"
 #include "tactical/tag_symbols.h"
+#include "wire/outbox.h"
 
 namespace {
 constexpr Colour kBlack = Rgb(0, 0, 0), kWhite = Rgb(255, 255, 255), kDark = Rgb(64, 64, 0);

@@ -1,7 +1,7 @@
 // tactical_squad_test.cpp: the squad identity, its wrap-around steps, and the member list.
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "support/test_env.h"
 #include "tactical/squad_group.h"
 

@@ -4,8 +4,7 @@
 #include <limits>
 #include <vector>
 
-#include "app/settings.h"
-#include "link/outbox.h"
+#include "base/settings.h"
 #include "map/calibration_grid.h"
 #include "status/event_codes.h"
 #include "status/event_log.h"
@@ -14,6 +13,7 @@
 #include "tactical/squad_group.h"
 #include "tactical/tag_database.h"
 #include "tactical/tag_sharing.h"
+#include "wire/outbox.h"
 
 namespace {
 class TagsTest : public ::testing::Test {

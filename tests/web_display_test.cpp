@@ -20,10 +20,10 @@
 #define STBI_ONLY_PNG
 #include <stb_image.h>
 
-#include "app/display_frame.h"
-#include "app/shared_lock.h"
 #include "app/shell.h"
-#include "app/web_display.h"
+#include "base/shared_lock.h"
+#include "display/web_display.h"
+#include "mfd/display_frame.h"
 #include "mfd/page_state.h"
 #include "platform/frame_buffer.h"
 #include "support/shell_fixture.h"
@@ -160,7 +160,8 @@ protected:
 
   void Start(bool control, int timeout_seconds = kHttpTimeoutSeconds) {
     window = std::make_unique<StandInWindow>();
-    ASSERT_TRUE(StartWebDisplayOn(0, control, true, kSize, kSize, timeout_seconds));
+    ASSERT_TRUE(StartWebDisplayOn(0, control, true, kSize, kSize, WebDisplayHooks{RequestFrame, RequestClick},
+                                  timeout_seconds));
     ASSERT_GT(WebDisplayPort(), 0);
   }
   std::unique_ptr<httplib::Client> Client() {

@@ -15,7 +15,7 @@
 
 #include "platform/portable/coverage_mask.h"
 #include "platform/portable/generation_cache.h"
-#include "platform/portable/utf8.h"
+#include "platform/utf8.h"
 
 namespace {
 

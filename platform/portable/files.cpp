@@ -5,7 +5,7 @@
 #include <cstring>
 #include <sys/stat.h>
 
-#include "platform/portable/utf8.h"
+#include "platform/utf8.h"
 
 namespace {
 

@@ -27,8 +27,8 @@
 #include <vector>
 
 #include "platform/diagnostics.h"
-#include "platform/portable/utf8.h"
 #include "platform/portable/xdg.h"
+#include "platform/utf8.h"
 
 namespace {
 

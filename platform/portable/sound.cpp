@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/portable/utf8.h"
+#include "platform/utf8.h"
 
 namespace {
 

@@ -11,7 +11,6 @@
 
 #include "app/shell.h"
 #include "link/listener.h"
-#include "link/protocol.h"
 #include "map/calibration_grid.h"
 #include "map/map_view.h"
 #include "map/routes.h"
@@ -19,6 +18,7 @@
 #include "status/event_log.h"
 #include "tactical/squad_group.h"
 #include "tactical/tag_database.h"
+#include "wire/protocol.h"
 
 #include "fuzz_support.h"
 

@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <string>
 
-#include "app/settings.h"
-#include "link/outbox.h"
+#include "base/settings.h"
 #include "map/calibration_grid.h"
 #include "map/map_drawing.h"
 #include "map/map_view.h"
 #include "map/projection.h"
 #include "tactical/tag_database.h"
+#include "wire/outbox.h"
 
 #include "fuzz_support.h"
 

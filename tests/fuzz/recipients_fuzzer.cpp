@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/settings.h"
-#include "link/recipients.h"
+#include "base/settings.h"
 #include "platform/files.h"
+#include "wire/recipients.h"
 
 #include "fuzz_support.h"
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
-#include "platform/portable/utf8.h"
+#include "base/settings.h"
 #include "platform/settings_store.h"
+#include "platform/utf8.h"
 
 #include "fuzz_support.h"
 

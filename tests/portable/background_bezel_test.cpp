@@ -15,12 +15,12 @@
 #include <thread>
 #include <unistd.h>
 
-#include "app/settings.h"
+#include "app/bezel_input.h"
+#include "app/button_actions.h"
 #include "app/shell.h"
-#include "mfd/bezel_input.h"
-#include "mfd/button_actions.h"
+#include "base/settings.h"
+#include "frontend/portable/sdl_start.h"
 #include "mfd/page_state.h"
-#include "platform/portable/sdl_start.h"
 #include "support/shell_fixture.h"
 #include "support/test_env.h"
 

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "platform/portable/bitmap_data.h"
-#include "platform/portable/utf8.h"
+#include "platform/utf8.h"
 #include "support/test_env.h"
 
 namespace {

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "app/shell.h"
-#include "link/outbox.h"
 #include "map/calibration_grid.h"
 #include "map/map_drawing.h"
 #include "map/map_view.h"
@@ -27,6 +26,7 @@
 #include "support/shell_fixture.h"
 #include "tactical/squad_group.h"
 #include "tactical/tag_database.h"
+#include "wire/outbox.h"
 
 namespace {
 

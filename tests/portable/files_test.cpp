@@ -7,7 +7,7 @@
 #include <string>
 #include <sys/stat.h>
 
-#include "platform/portable/utf8.h"
+#include "platform/utf8.h"
 #include "support/test_env.h"
 
 namespace {

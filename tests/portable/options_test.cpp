@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/portable/options.h"
+#include "frontend/portable/options.h"
 #include "support/test_env.h"
 
 namespace {

@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "app/shell.h"
-#include "app/wide_text.h"
+#include "base/wide_text.h"
+#include "frontend/portable/options.h"
 #include "mfd/page_table.h"
-#include "platform/portable/options.h"
+#include "platform/utf8.h"
 #include "support/shell_fixture.h"
 #include "support/test_env.h"
 
@@ -55,7 +56,7 @@ std::vector<std::vector<std::string>> KeyTable() {
 
 // What the pilot reads on the display: the label without its line break and surrounding blanks.
 std::string ShownLabel(int page, int button) {
-  std::string label = Utf8FromWide(PageLabel(page, button));
+  std::string label = WideToUtf8(PageLabel(page, button));
   if (!label.empty() && label[0] == '\n')
     label.erase(0, 1);
   return Trim(label);

@@ -11,7 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "platform/settings_store.h"
 #include "support/test_env.h"
 

@@ -5,9 +5,8 @@
 #include <cstdio>
 
 #include "app/shell.h"
-#include "app/wide_text.h"
+#include "base/wide_text.h"
 #include "link/listener.h"
-#include "link/protocol.h"
 #include "map/calibration_grid.h"
 #include "map/map_view.h"
 #include "map/routes.h"
@@ -16,6 +15,7 @@
 #include "status/event_log.h"
 #include "tactical/squad_group.h"
 #include "tactical/tag_database.h"
+#include "wire/protocol.h"
 
 void StartSceneModules(int window_width, int window_height) {
   ShellReadSettings();

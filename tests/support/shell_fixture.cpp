@@ -3,12 +3,12 @@
 
 #include <cstring>
 
-#include "app/settings.h"
+#include "app/bezel_input.h"
+#include "app/button_actions.h"
 #include "app/shell.h"
+#include "base/settings.h"
 #include "map/calibration_grid.h"
 #include "map/routes.h"
-#include "mfd/bezel_input.h"
-#include "mfd/button_actions.h"
 #include "mfd/page_table.h"
 #include "platform/controllers.h"
 #include "platform/sound.h"

@@ -6,7 +6,7 @@
 
 #include <sddl.h>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "platform/settings_store.h"
 
 namespace {

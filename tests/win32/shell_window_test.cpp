@@ -5,7 +5,7 @@
 #include <string>
 #include <windows.h>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "support/test_env.h"
 
 namespace {

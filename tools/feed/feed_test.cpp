@@ -11,12 +11,12 @@
 #include <set>
 #include <thread>
 
-#include "link/protocol.h"
 #include "platform/udp.h"
 #include "tools/feed/flight.h"
 #include "tools/feed/options.h"
 #include "tools/feed/recording.h"
 #include "tools/feed/scenario.h"
+#include "wire/protocol.h"
 
 namespace {
 constexpr double kPi = std::numbers::pi;

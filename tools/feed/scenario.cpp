@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <numbers>
 
-#include "link/protocol.h"
+#include "wire/protocol.h"
 
 const char *const kFeedFailureKeywords[kFeedFailureCount] = {
     "LeftEngineFailure",   "RightEngineFailure",   "HydraulicsFailure",    "ACSFailure",

@@ -1,5 +1,5 @@
 // web_display.cpp: the web display's requests, its frames and its start-up line.
-#include "app/web_display.h"
+#include "display/web_display.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/composed_frame.h"
-#include "app/shell.h"
+#include "display/composed_frame.h"
 #include "platform/diagnostics.h"
 #include "platform/host_addresses.h"
 #include "platform/png_writer.h"
@@ -26,6 +25,7 @@ struct WebFrames {
   bool stopping = false;
   bool control = false;
   int width = 0, height = 0; // the window's, the bounds of a tap
+  WebDisplayHooks hooks;
   // One request at a time copies and encodes a newer composed frame, without the lock; the others wait for it.
   bool encoding = false;
   uint64_t source = 0;          // number of the composed frame last looked at
@@ -129,11 +129,13 @@ void ServePress(const HttpRequest &request, HttpResponse &response) {
   WebFrames &frames = Frames();
   bool control = false;
   int width = 0, height = 0;
+  WebDisplayHooks hooks;
   {
     std::lock_guard hold(frames.lock);
     control = frames.control;
     width = frames.width;
     height = frames.height;
+    hooks = frames.hooks;
   }
   if (!control) {
     Plain(response, 403, "this display only shows: \"Web Control\" is 0");
@@ -149,7 +151,7 @@ void ServePress(const HttpRequest &request, HttpResponse &response) {
               std::to_string(height - 1) + ", in window pixels");
     return;
   }
-  if (!RequestClick(x, y)) {
+  if (hooks.post_click == nullptr || !hooks.post_click(x, y)) {
     Plain(response, 503, "the display cannot take the press now");
     return;
   }
@@ -237,7 +239,7 @@ void HandleWebRequest(const HttpRequest &request, HttpResponse &response) {
 }
 
 bool StartWebDisplayOn(int port, bool control, bool loopback_only, int window_width, int window_height,
-                       int timeout_seconds) {
+                       const WebDisplayHooks &hooks, int timeout_seconds) {
   WebFrames &frames = Frames();
   {
     std::lock_guard hold(frames.lock);
@@ -252,6 +254,7 @@ bool StartWebDisplayOn(int port, bool control, bool loopback_only, int window_wi
     frames.control = control;
     frames.width = window_width;
     frames.height = window_height;
+    frames.hooks = hooks;
     frames.running = true;
   }
   // Every composed frame is kept for the viewers from now on: one copy of the window's pixels per frame.
@@ -262,14 +265,15 @@ bool StartWebDisplayOn(int port, bool control, bool loopback_only, int window_wi
     StopWebDisplay();
     return false;
   }
-  RequestFrame(); // the first viewer need not wait for the next repaint
+  if (hooks.request_frame != nullptr)
+    hooks.request_frame(); // the first viewer need not wait for the next repaint
   return true;
 }
 
-void StartWebDisplay(const WebSettings &settings, int window_width, int window_height) {
+void StartWebDisplay(const WebSettings &settings, int window_width, int window_height, const WebDisplayHooks &hooks) {
   if (settings.port == 0)
     return;
-  if (StartWebDisplayOn(settings.port, settings.control != 0, false, window_width, window_height))
+  if (StartWebDisplayOn(settings.port, settings.control != 0, false, window_width, window_height, hooks))
     WriteDiagnostic(AddressLine(settings.port) + (settings.control != 0 ? " (taps press buttons)" : " (view only)"));
 }
 

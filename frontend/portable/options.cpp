@@ -1,5 +1,5 @@
 // options.cpp: the portable program's command line, read with getopt_long.
-#include "platform/portable/options.h"
+#include "frontend/portable/options.h"
 
 #include <cctype>
 #include <cerrno>

@@ -1,7 +1,7 @@
 // bezel_input.cpp: the bezel and stick reads, the click sound and the cursor mover.
-#include "mfd/bezel_input.h"
+#include "app/bezel_input.h"
 
-#include "app/shell.h"
+#include "app/shell_state.h"
 #include "map/map_view.h"
 #include "mfd/page_state.h"
 #include "platform/controllers.h"

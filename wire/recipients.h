@@ -7,10 +7,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "link/outbox.h"
-
-struct TagRecord;
-struct TagDatabase;
+#include "wire/outbox.h"
 
 constexpr size_t kRecipientLineCapacity = 127; // the read buffer: 126 characters and the terminator
 constexpr size_t kPeerHostCapacity = 127;      // a host name of at most 126 characters
@@ -49,7 +46,3 @@ void SendToRecipients(const char *text);
 // The number of peer lines that a TAG would go to; 0 when the file cannot be opened. Reads a file:
 // never call with the shared-data lock held.
 int CountRecipients();
-
-// Queues the TAG text of a tag for every tag peer, unless the database's joined copy is 0. Runs under the
-// shared-data lock: the datagrams leave when the outbox is flushed after the lock is released.
-void SendTagToRecipients(const TagRecord &tag, const TagDatabase &tags, Outbox &outbox);

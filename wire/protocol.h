@@ -31,7 +31,7 @@ constexpr const char *kAgmTagFormat = "KESTREL AGMTAG:Lat=%lf,Long=%lf";
 constexpr const char *kFailFormat = "KESTREL FAIL: %63s %d";
 constexpr const char *kSquadFormat = "KESTREL SQUAD:Lat=%lf,Long=%lf,Compass=%lf,Alt=%lf,Squad=%d,Pilot=%d,Type=0";
 
-constexpr size_t kDatagramLimit = 576;  // bytes of a datagram that are received
+constexpr size_t kDatagramLimit = 576;   // bytes of a datagram that are received
 constexpr size_t kTagTextCapacity = 127; // a TAG text is at most 126 characters
 constexpr size_t kSquadTextCapacity = 1500;
 

@@ -12,16 +12,24 @@
 #include <memory>
 #include <string>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "platform/http_server.h"
+
+// How the web display reaches the display it shows, handed to it when it starts: from the HTTP server's threads, a
+// new frame soon (so that the first viewer need not wait for the next repaint) and a tap carried out as a left click
+// on the user-interface thread (false when it cannot be handed over). Both must return at once; either may be null.
+struct WebDisplayHooks {
+  void (*request_frame)() = nullptr;
+  bool (*post_click)(int x, int y) = nullptr;
+};
 
 // Starts the web display as the settings say (nothing when "Web Port" is 0) and writes its address line,
 //   web display: http://192.168.1.20:8080/ http://127.0.0.1:8080/
 // or why it could not start. window_width x window_height is the size of the frames, and the bounds of a tap.
-void StartWebDisplay(const WebSettings &settings, int window_width, int window_height);
+void StartWebDisplay(const WebSettings &settings, int window_width, int window_height, const WebDisplayHooks &hooks);
 // As StartWebDisplay, on port (0: any free one) and with the server's time limit, for tests; true when it serves.
 bool StartWebDisplayOn(int port, bool control, bool loopback_only, int window_width, int window_height,
-                       int timeout_seconds = kHttpTimeoutSeconds);
+                       const WebDisplayHooks &hooks, int timeout_seconds = kHttpTimeoutSeconds);
 // The port it serves on, or 0.
 int WebDisplayPort();
 // Ends every request waiting for a frame and stops the server; safe to call when it never started.

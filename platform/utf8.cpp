@@ -1,35 +1,8 @@
-// wide_text.cpp: bounded wide-text formatting that behaves the same on both C libraries.
-#include "app/wide_text.h"
+// utf8.cpp: UTF-8 of wide text, by hand so that no locale is involved.
+#include "platform/utf8.h"
 
-#include <cstdarg>
-#include <cwchar>
-#include <string>
-
-void FormatWide(wchar_t *out, size_t capacity, const wchar_t *format, ...) {
-  if (capacity == 0)
-    return;
-  // vswprintf reports an over-long result as a failure without saying what it wrote, so format into a
-  // buffer larger than any screen text and cut the result ourselves.
-  wchar_t wide[2048];
-  va_list args;
-  va_start(args, format);
-  const int n = std::vswprintf(wide, sizeof wide / sizeof wide[0], format, args);
-  va_end(args);
-  if (n < 0)
-    wide[0] = L'\0';
-  CopyWide(out, capacity, wide);
-}
-
-void CopyWide(wchar_t *out, size_t capacity, const wchar_t *text) {
-  if (capacity == 0)
-    return;
-  size_t i = 0;
-  for (; i + 1 < capacity && text[i] != L'\0'; ++i)
-    out[i] = text[i];
-  out[i] = L'\0';
-}
-
-static void AppendUtf8(std::string &out, char32_t c) {
+namespace {
+void AppendUtf8(std::string &out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);
   } else if (c < 0x800) {
@@ -46,8 +19,9 @@ static void AppendUtf8(std::string &out, char32_t c) {
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
+} // namespace
 
-std::string Utf8FromWide(const std::wstring &text) {
+std::string WideToUtf8(const std::wstring &text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
     auto c = static_cast<char32_t>(text[i]);
@@ -63,6 +37,29 @@ std::string Utf8FromWide(const std::wstring &text) {
       }
     }
     AppendUtf8(out, c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) ? 0xFFFD : c);
+  }
+  return out;
+}
+
+std::wstring Utf8ToWide(const std::string &text) {
+  std::wstring out;
+  for (size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : -1;
+    char32_t c = extra == 0 ? lead : extra == 1 ? (lead & 0x1F) : extra == 2 ? (lead & 0x0F) : (lead & 0x07);
+    bool ok = extra >= 0 && i + extra < text.size();
+    for (int k = 1; ok && k <= extra; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      ok = (next & 0xC0) == 0x80;
+      c = (c << 6) | (next & 0x3F);
+    }
+    if (!ok) {
+      out += static_cast<wchar_t>(0xFFFD);
+      ++i;
+      continue;
+    }
+    out += static_cast<wchar_t>(c);
+    i += extra + 1;
   }
   return out;
 }

@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "app/shell.h"
+#include "frontend/portable/options.h"
+#include "frontend/portable/sdl_start.h"
 #include "platform/diagnostics.h"
 #include "platform/frame_buffer.h"
 #include "platform/portable/cairo_canvas.h"
-#include "platform/portable/options.h"
-#include "platform/portable/sdl_start.h"
-#include "platform/portable/utf8.h"
+#include "platform/utf8.h"
 
 namespace {
 

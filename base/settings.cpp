@@ -1,15 +1,16 @@
 // settings.cpp: setting rules over the platform's store: defaults written back, clamps, number parsing, and a
 // diagnostic line for every stored value that cannot be used as it stands.
-#include "app/settings.h"
+#include "base/settings.h"
 
 #include <climits>
 #include <cstdio>
 #include <cwchar>
 #include <string>
 
-#include "app/wide_text.h"
+#include "base/wide_text.h"
 #include "platform/diagnostics.h"
 #include "platform/settings_store.h"
+#include "platform/utf8.h"
 
 static void CopyOut(const std::wstring &value, wchar_t text[kSettingTextCapacity]) {
   const size_t n = value.size() < kSettingTextCapacity - 1 ? value.size() : kSettingTextCapacity - 1;
@@ -83,7 +84,7 @@ bool IsWholeNumber(const std::wstring &text) {
 std::string Quoted(const std::wstring &text) {
   constexpr size_t kShown = 64;
   std::string out = "\"";
-  for (const char c : Utf8FromWide(text.substr(0, kShown))) {
+  for (const char c : WideToUtf8(text.substr(0, kShown))) {
     const auto byte = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
       out += '\\';
@@ -140,11 +141,11 @@ int ReadRangedSetting(const wchar_t *name, const wchar_t *fallback, int low, int
 } // namespace
 
 void ReportSetting(const wchar_t *name, const std::wstring &text, const std::string &problem) {
-  WriteDiagnostic("settings: \"" + Utf8FromWide(name) + "\" is " + Quoted(text) + ", " + problem);
+  WriteDiagnostic("settings: \"" + WideToUtf8(name) + "\" is " + Quoted(text) + ", " + problem);
 }
 
 void ReportSettingsStore() {
-  WriteDiagnostic("settings: kept in " + Utf8FromWide(StoreLocation()));
+  WriteDiagnostic("settings: kept in " + WideToUtf8(StoreLocation()));
   std::wstring ignored;
   if (StoreReadValue(L"Debug", ignored) == StoreRead::Unavailable)
     WriteDiagnostic("settings: none can be read (the store is not made yet, or cannot be opened); numbers count as "

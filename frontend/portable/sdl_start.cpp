@@ -1,5 +1,5 @@
 // sdl_start.cpp: SDL's start-up for the portable program: hints first, then the subsystems, then the display check.
-#include "platform/portable/sdl_start.h"
+#include "frontend/portable/sdl_start.h"
 
 #include <SDL.h>
 

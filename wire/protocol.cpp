@@ -1,5 +1,5 @@
 // protocol.cpp: recognising datagrams by their prefix and building the texts sent to peers.
-#include "link/protocol.h"
+#include "wire/protocol.h"
 
 #include <cstdio>
 #include <cstring>

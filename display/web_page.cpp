@@ -5,7 +5,7 @@
 // with the first frame newer than N (X-Frame: its number), or with 204 after two seconds of no change, which
 // also tells whether the display still paints. A frame is decoded off screen and then drawn in one step, so
 // nothing flickers. The canvas holds device pixels, so that a high-density screen shows the frame sharp.
-#include "app/web_display.h"
+#include "display/web_display.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // composed_frame.cpp: the store of the latest composed frame.
-#include "app/composed_frame.h"
+#include "display/composed_frame.h"
 
 #include <atomic>
 #include <condition_variable>

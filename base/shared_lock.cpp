@@ -1,5 +1,5 @@
 // shared_lock.cpp: the lock over all records shared between the two threads.
-#include "app/shared_lock.h"
+#include "base/shared_lock.h"
 
 std::mutex &SharedDataLock() {
   static std::mutex lock;

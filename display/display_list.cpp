@@ -1,5 +1,5 @@
 // display_list.cpp: the canvas backend that takes a frame down, and its playing onto the window's canvas.
-#include "app/display_list.h"
+#include "display/display_list.h"
 
 namespace {
 

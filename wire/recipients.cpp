@@ -1,22 +1,14 @@
 // recipients.cpp: reading the recipients file and sending SQUAD and TAG datagrams to the peers in it.
-#include "link/recipients.h"
+#include "wire/recipients.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "app/settings.h"
-#include "app/shared_lock.h"
-#include "app/wide_text.h"
-#include "link/protocol.h"
+#include "base/settings.h"
 #include "platform/files.h"
 #include "platform/udp.h"
-#include "status/event_codes.h"
-#include "status/event_log.h"
-#include "tactical/squad_group.h"
-#include "tactical/tag_database.h"
 
 namespace {
-constexpr int32_t kTagSentLifetime = 3;
 constexpr size_t kTagPeerMinLength = 10;
 
 FILE *OpenRecipientsFile() {
@@ -101,28 +93,14 @@ int CountRecipients() {
   return count;
 }
 
-void SendTagToRecipients(const TagRecord &tag, const TagDatabase &tags, Outbox &outbox) {
-  if (tags.joined == 0)
-    return;
-  const int symb = PackSymbol(tag.symbol.affiliation, tag.symbol.symbol_class, tag.symbol.category);
-  char text[kTagTextCapacity];
-  if (!FormatTagText(text, sizeof text, tag.latitude, tag.longitude, symb, tags.squad_group->squad_number,
-                     tags.own_pilot))
-    return;
-  outbox.tags.push_back(OutgoingTag{tag.number, text});
-}
-
-void FlushOutbox(Outbox &outbox) {
+std::vector<TagDelivery> SendOutbox(Outbox &outbox) {
   for (const std::string &text : outbox.squad_texts)
     SendToRecipients(text.c_str());
-  for (const OutgoingTag &tag : outbox.tags) {
-    for (const int index : SendToPeers(tag.text.c_str(), PeerRule::kTag)) {
-      wchar_t message[kEventTextCapacity];
-      FormatWide(message, kEventTextCapacity, L"TAG #%u SENT TO [%d]", tag.number, index);
-      SharedGuard guard = LockSharedData();
-      PostEvent(kCodeTagSent, message, kTagSentLifetime);
-    }
-  }
+  std::vector<TagDelivery> deliveries;
+  for (const OutgoingTag &tag : outbox.tags)
+    for (const int index : SendToPeers(tag.text.c_str(), PeerRule::kTag))
+      deliveries.push_back(TagDelivery{tag.number, index});
   outbox.squad_texts.clear();
   outbox.tags.clear();
+  return deliveries;
 }

@@ -23,7 +23,7 @@ void WatchComposedFrames(bool watch);
 void PublishComposedFrame(const uint32_t *pixels, int width, int height, int stride_bytes);
 
 // From any thread: copies the latest published frame into out when it is newer than out.number. True when
-// it copied. A viewer that wants a frame now asks for one first (RequestFrame, app/shell.h).
+// it copied. A viewer that wants a frame now asks for one first (the web display through its request_frame hook).
 bool CopyComposedFrame(ComposedFrame &out);
 
 // From any thread: waits until a frame newer than number has been published, or until timeout has passed,

@@ -1,13 +1,12 @@
 // display_frame.cpp: the layout and drawing of the page frame.
-#include "app/display_frame.h"
+#include "mfd/display_frame.h"
 
+#include "base/colours.h"
 #include "mfd/page_state.h"
 #include "mfd/page_table.h"
 #include "platform/canvas.h"
 
 namespace {
-constexpr Colour kLabelText = Rgb(0, 255, 0);
-constexpr Colour kLabelPlate = Rgb(0, 64, 0);
 
 ButtonRect MakeRect(int left, int top, int right, int bottom, uint32_t format) {
   return ButtonRect{left, top, right, bottom, format};
@@ -64,8 +63,8 @@ void InitPageFrame(void *window, int window_width, int window_height) {
 void DrawPageFrame(Canvas &canvas, const PageState &state) {
   const int f = state.label_font_height;
   CanvasSetFont(canvas, f);
-  CanvasSetBackColour(canvas, kLabelPlate);
-  CanvasSetTextColour(canvas, kLabelText);
+  CanvasSetBackColour(canvas, kPlate);
+  CanvasSetTextColour(canvas, kGreen);
   CanvasSetOpaque(canvas, false);
   // The title sits one line below the top labels, directly on the page body.
   const int half_width = state.window_width / 2;

@@ -1,13 +1,13 @@
 // button_actions.cpp: the dispatcher of button presses and the actions of each page.
-#include "mfd/button_actions.h"
+#include "app/button_actions.h"
 
-#include "app/shell.h"
+#include "app/bezel_input.h"
+#include "app/shell_state.h"
 #include "map/calibration_grid.h"
 #include "map/map_drawing.h"
 #include "map/map_view.h"
 #include "map/projection.h"
 #include "map/routes.h"
-#include "mfd/bezel_input.h"
 #include "mfd/page_state.h"
 #include "mfd/page_table.h"
 #include "status/event_codes.h"

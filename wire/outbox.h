@@ -16,6 +16,12 @@ struct Outbox {
   bool empty() const { return squad_texts.empty() && tags.empty(); }
 };
 
-// Sends everything queued and empties the outbox. Call without the shared-data lock held: it takes the
-// lock itself only to post the confirmations.
-void FlushOutbox(Outbox &outbox);
+// One TAG datagram that went whole to one peer: what the "TAG #%d SENT TO [%d]" confirmation names.
+struct TagDelivery {
+  unsigned number = 0;
+  int peer_index = 0;
+};
+
+// Sends everything queued and empties the outbox; returns every tag delivery, in the order made. Blocks on name
+// resolution: never call with the shared-data lock held (the confirmations are posted by FlushOutbox, tag_sharing.h).
+std::vector<TagDelivery> SendOutbox(Outbox &outbox);
