@@ -163,7 +163,7 @@ bool TaggingAction(int32_t button) {
 
 bool StepPilot(int direction_down) {
   PlayClickSound();
-  g_tag_database.own_pilot = StepPilotNumber(g_squad_group, direction_down);
+  StepPilotNumber(g_squad_group, direction_down);
   return true;
 }
 
@@ -278,5 +278,7 @@ bool DispatchButton(bool from_user) {
     changed = true;
   }
   g_last_dispatched_button = button;
-  return changed;
+  // Whatever a press did shows in the very next frame, not at the next once-a-second repaint: a pilot who sees no
+  // answer presses again (and skips a tag). A press that changed nothing costs one frame like the last.
+  return changed || button != 0;
 }

@@ -11,7 +11,7 @@ constexpr double kZoomOutLimit = 5.6;  // " - " works while the zoom is below th
 extern int32_t g_last_dispatched_button;
 
 // Acts once per change of the button seen: the pending press when from_user, the bezel (or the stick's tag button)
-// otherwise. True when the display must be repainted at once. Runs with the shared-data lock held: a LOAD press only
+// otherwise. True when the display must be repainted at once: after every press (a new button other than 0). Runs with the shared-data lock held: a LOAD press only
 // requests the map load and tag sends go to g_shell.outbox, both carried out by the entry point after it releases the
 // lock.
 bool DispatchButton(bool from_user);

@@ -75,13 +75,16 @@ int ButtonOfKey(int key) {
   }
 }
 
-// Work that must not hold the lock: a map load's file reads, and the sends the buttons queued.
+// Work that must not hold the lock: a map load's file reads, and the sends the buttons queued. Both change what is
+// drawn (the map or its failure message, the "SENT TO" confirmations), so each asks for a frame when it is done.
 void AfterUnlock() {
   if (RunRequestedMapLoad())
     RequestRepaint(true);
   // Only the UI thread touches this outbox, so it needs no lock between the queueing and the sends.
-  if (!g_shell.outbox.empty())
+  if (!g_shell.outbox.empty()) {
     FlushOutbox(g_shell.outbox);
+    RequestRepaint(true);
+  }
 }
 
 // The four lists the DATABASES page counts; the hosts were counted before the lock was taken.
@@ -160,7 +163,7 @@ void ShellInitModules(void *window) {
   g_shell.a10_mode = ReadA10Mode();
   InitMapView(window, s.unit_km, s.window_width, s.window_height);
   g_calibration_grid.head = GridNode{};
-  InitEventLog(s.window_width);
+  InitEventLog(s.window_width, s.window_height);
   InitRouteDatabase(s.window_width);
   InitFailureStatus(s.window_width);
   InitSquadGroup(g_squad_group, s.window_width);

@@ -49,11 +49,13 @@ bool SameValue(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; 
 struct OwnshipShown {
   double latitude, longitude, heading;
   int32_t centre_x, centre_y;
+  int32_t position_known;
   wchar_t latitude_text[kPositionTextCapacity], longitude_text[kPositionTextCapacity];
 };
 
 OwnshipShown SnapshotOwnship(const MapView &view) {
-  OwnshipShown shown{view.latitude, view.longitude, view.heading, view.centre_x, view.centre_y, {}, {}};
+  OwnshipShown shown{view.latitude, view.longitude,      view.heading, view.centre_x,
+                     view.centre_y, view.position_known, {},           {}};
   std::wmemcpy(shown.latitude_text, view.latitude_text, kPositionTextCapacity);
   std::wmemcpy(shown.longitude_text, view.longitude_text, kPositionTextCapacity);
   return shown;
@@ -61,7 +63,7 @@ OwnshipShown SnapshotOwnship(const MapView &view) {
 
 bool SameOwnship(const OwnshipShown &a, const OwnshipShown &b) {
   return SameValue(a.latitude, b.latitude) && SameValue(a.longitude, b.longitude) && SameValue(a.heading, b.heading) &&
-         a.centre_x == b.centre_x && a.centre_y == b.centre_y &&
+         a.centre_x == b.centre_x && a.centre_y == b.centre_y && a.position_known == b.position_known &&
          std::wmemcmp(a.latitude_text, b.latitude_text, kPositionTextCapacity) == 0 &&
          std::wmemcmp(a.longitude_text, b.longitude_text, kPositionTextCapacity) == 0;
 }
@@ -88,8 +90,11 @@ void OnMonitor(ListenerWork *work) {
   double fields[4] = {};
   const int matched = std::sscanf(work->text, kMonitorFormat, &fields[0], &fields[1], &fields[2], &fields[3]);
   double *const ownship[3] = {&view.latitude, &view.longitude, &view.heading};
-  for (int i = 0; i < matched && i < 3 && std::isfinite(fields[i]); ++i)
-    *ownship[i] = fields[i];
+  int stored = 0;
+  for (; stored < matched && stored < 3 && std::isfinite(fields[stored]); ++stored)
+    *ownship[stored] = fields[stored];
+  if (stored >= 2)
+    view.position_known = 1;
 
   if (context->page_state->current_page == kPageMonitoring || context->tag_database->sync == 1)
     FollowOwnship(context);
@@ -113,7 +118,7 @@ void OnTag(ListenerWork *work) {
     return;
   TagDatabase &tags = *context->tag_database;
   // Pilot 0 is nobody; the own pilot number is this station's own tag coming back from a peer.
-  if (pilot == tags.own_pilot || pilot == 0)
+  if (pilot == tags.squad_group->own_pilot || pilot == 0)
     return;
   TagSymbol symbol;
   UnpackSymbol(symb, symbol.affiliation, symbol.symbol_class, symbol.category);

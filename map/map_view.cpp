@@ -20,6 +20,7 @@ void InitMapView(void *window, int unit_km, int width, int height) {
   CopyWide(view.latitude_text, kPositionTextCapacity, L"(NO DATA) ");
   CopyWide(view.longitude_text, kPositionTextCapacity, L"(NO DATA) ");
   view.latitude = 0.0;
+  view.position_known = 0;
   view.longitude = 0.0;
   view.heading = 0.0;
   view.destination = ViewRect{0, 0, height, width};
@@ -140,13 +141,12 @@ bool RunRequestedMapLoad() {
   if (index < 0)
     return false;
   MapLoad load = ReadMapLoad(index);
-  bool ok = false;
   {
     SharedGuard guard = LockSharedData();
-    ok = CommitMapLoad(load);
+    CommitMapLoad(load);
   }
   ReleaseMapLoad(load);
-  return ok;
+  return true;
 }
 
 void FormatPositionText(wchar_t *text, double degrees) {

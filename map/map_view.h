@@ -25,6 +25,9 @@ struct MapView {
   wchar_t longitude_text[kPositionTextCapacity] = {};
   double latitude = 0.0;
   double longitude = 0.0;
+  // 1 once a MONITOR has given both latitude and longitude. Before that the ownship stands at 0 N 0 E only because
+  // it must stand somewhere: no bearing or distance is measured from it.
+  int32_t position_known = 0;
   ViewRect destination;               // where the bitmap goes in the window: 0, 0, H, W
   ViewRect source;                    // the bitmap area shown: H x zoom, W x zoom
   int32_t centre_x = 0, centre_y = 0; // the bitmap pixel drawn at the window centre
@@ -103,8 +106,8 @@ bool LoadMapSequence(int index);
 // before it runs replaces an earlier one.
 void RequestMapLoad(int index);
 // Without the lock (the entry point, after releasing it): carries out the requested load, taking the
-// lock only to take the request and around the commit. False when nothing was requested or the load
-// failed.
+// lock only to take the request and around the commit. True when a load ran, whether or not it succeeded: either
+// way the map name and the messages changed.
 bool RunRequestedMapLoad();
 
 // The bitmap step alone, reading in place (start-up and tests; the caller holds the lock and accepts the

@@ -83,10 +83,16 @@ void DrawSteeringCue(Canvas &canvas, const MapView &view, const ViewTransform &t
   const int cx = MapWindowWidth(view) / 2, cy = MapWindowHeight(view) / 2;
   const Point at = BitmapToWindow(t, routes.route_to_x, routes.route_to_y);
   CanvasSetPen(canvas, RouteColour(routes.colour2), 4);
-  CanvasMoveTo(canvas, at.x, at.y);
-  CanvasLineTo(canvas, cx, cy);
+  // The line and the readout run from the ownship: until a position has come, there is none to run from.
+  const bool from_ownship = view.position_known != 0;
+  if (from_ownship) {
+    CanvasMoveTo(canvas, at.x, at.y);
+    CanvasLineTo(canvas, cx, cy);
+  }
   CanvasMoveTo(canvas, at.x + 8, at.y);
   CanvasAngleArc(canvas, at.x, at.y, 8, 0.0, 360.0);
+  if (!from_ownship)
+    return;
   double bearing = 0.0, distance = 0.0;
   BearingAndDistance(view, routes.route_to_latitude, routes.route_to_longitude, &bearing, &distance);
   wchar_t text[32];

@@ -3,6 +3,7 @@
 
 #include <cwchar>
 
+#include "base/colours.h"
 #include "base/wide_text.h"
 #include "platform/canvas.h"
 
@@ -10,12 +11,13 @@ EventLog g_event_log;
 
 static void CopyText(wchar_t (&to)[kEventTextCapacity], const wchar_t *from) { CopyWide(to, kEventTextCapacity, from); }
 
-void InitEventLog(int window_width) {
+void InitEventLog(int window_width, int window_height) {
   ClearEvents();
   CopyText(g_event_log.root.text, L"EM_Root");
   g_event_log.root.code = 0;
   g_event_log.blink = 0;
   g_event_log.window_width = window_width;
+  g_event_log.window_height = window_height > 0 ? window_height : window_width;
   g_event_log.font_height = window_width * 17 / 520;
 }
 
@@ -120,6 +122,15 @@ Colour EventColour(uint32_t code) {
   }
 }
 
+int EventLinesShown(int window_height, int font_height) {
+  if (font_height <= 0)
+    return 0;
+  // The block starts below the title and the information lines (5 lines down) and may take the upper third of
+  // what lies below them; the map stays the pilot's.
+  const int below_title = window_height - 5 * font_height;
+  return below_title > 0 ? below_title / 3 / font_height : 0;
+}
+
 void DrawEvents(Canvas &canvas) {
   if ((g_event_log.blink & 1) == 0)
     return;
@@ -131,9 +142,28 @@ void DrawEvents(Canvas &canvas) {
   line.right = line.left + 64 * h;
   line.top = 5 * h;
   line.bottom = 6 * h;
-  // Each text is clipped to its line, and the lines only go down: from the first line below the window on,
-  // nothing more can show, however many messages follow.
-  for (const EventMessage *m = g_event_log.root.next; m != nullptr && line.top < canvas.height; m = m->next) {
+  // The window's own height, not the canvas's: a canvas may report more than the window to draw everything.
+  const int room = EventLinesShown(g_event_log.window_height, h);
+  if (room <= 0)
+    return;
+  // When the messages do not all fit, the oldest are folded into one line that counts them and the newest show, so
+  // that a new event is never hidden behind old ones.
+  const EventMessage *m = g_event_log.root.next;
+  const int count = CountEvents();
+  if (count > room) {
+    const int hidden = count - (room - 1);
+    wchar_t more[kEventTextCapacity];
+    FormatWide(more, kEventTextCapacity, L"+%d MORE", hidden);
+    CanvasSetTextColour(canvas, kGreen);
+    CanvasText(canvas, more, -1, line, kTextCenter);
+    line.top += h;
+    line.bottom += h;
+    // The newest room - 1, found from the tail: the list may hold a message for every one of thousands of tags.
+    m = g_event_log.tail;
+    for (int shown = 1; shown < room - 1 && m != nullptr && m->previous != &g_event_log.root; ++shown)
+      m = m->previous;
+  }
+  for (; m != nullptr; m = m->next) {
     CanvasSetTextColour(canvas, EventColour(m->code));
     wchar_t shown[kEventTextCapacity];
     FormatWide(shown, kEventTextCapacity, L"[%X]:%ls", m->code & 0xFFFFFFu, m->text);

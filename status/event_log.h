@@ -34,6 +34,7 @@ struct EventLog {
   uint32_t revision = 0;
   int font_height = 13;
   int window_width = 425;
+  int window_height = 425;
   EventMessage *tail = nullptr; // the last message; null when there is none
   int32_t count = 0;
   std::unordered_map<uint32_t, EventCodeRun> by_code; // every code present
@@ -41,7 +42,8 @@ struct EventLog {
 
 extern EventLog g_event_log;
 
-void InitEventLog(int window_width);
+// window_height decides how many message lines fit (EventLinesShown); the square default suits the tests.
+void InitEventLog(int window_width, int window_height = 0);
 // Appends a message at the tail; text beyond 63 characters is cut.
 void PostEvent(uint32_t code, const wchar_t *text, int32_t lifetime);
 // Posts a permanent message unless one with the code is present.
@@ -52,6 +54,11 @@ int CountEvents();
 bool HasEvent(uint32_t code);
 // One second passes: returns the number of expiries.
 int AgeEvents();
+// How many lines the message block may take in a window of that height: the upper third of what lies below the title
+// block, so that a long list never runs over the map or the labels.
+int EventLinesShown(int window_height, int font_height);
+// The messages in the blinking phase that shows them; when more are kept than fit, the first line says how many of the
+// oldest are folded away ("+12 MORE") and the newest fill the rest.
 void DrawEvents(Canvas &canvas);
 
 // The text colour of a code's class.

@@ -61,7 +61,7 @@ int CountSquadMembers(const SquadGroup &group);
 const SquadMember *FindSquadMember(const SquadGroup &group, int32_t pilot);
 
 // PID - (down non-zero) and PID +: steps through 1..99 with wrap-around, writes "Pilot ID" and returns
-// the new number for the tag database's copy.
+// the new number. It is the one own pilot number: the squad reports, the tags sent and RESEND TAGS all use it.
 int32_t StepPilotNumber(SquadGroup &group, int down);
 
 // SQID - (down non-zero) and SQID +: steps through 1..99 with wrap-around; returns the new number.

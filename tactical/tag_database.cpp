@@ -42,11 +42,6 @@ void InitTagDatabase(TagDatabase &tags, int window_width, SquadGroup &squad) {
   tags.symbol_size = 2 * tags.text_height;
   tags.squad_group = &squad;
   tags.sync = 0;
-  // Unlike the squad group's own number, the copy keeps whatever the setting holds until PID is pressed. Read
-  // without a diagnostic line: the squad group, initialised first, has told about an unusable value already.
-  wchar_t pilot[kSettingTextCapacity];
-  ReadSettingOrDefault(L"Pilot ID", L"1", pilot);
-  tags.own_pilot = WideToInt(pilot);
   tags.joined = 0;
 }
 
@@ -201,7 +196,7 @@ void SendTagToRecipients(const TagRecord &tag, const TagDatabase &tags, Outbox &
   const int symb = PackSymbol(tag.symbol.affiliation, tag.symbol.symbol_class, tag.symbol.category);
   char text[kTagTextCapacity];
   if (!FormatTagText(text, sizeof text, tag.latitude, tag.longitude, symb, tags.squad_group->squad_number,
-                     tags.own_pilot))
+                     tags.squad_group->own_pilot))
     return;
   outbox.tags.push_back(OutgoingTag{tag.number, text});
 }

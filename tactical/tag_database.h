@@ -59,7 +59,6 @@ struct TagDatabase {
   int32_t symbol_size = 26;          // twice the tag text height
   int32_t sync = 0;                  // 1 while MONITOR keeps the TAGGING view on the ownship
   int32_t text_height = 13;
-  int32_t own_pilot = 1;     // the "Pilot ID" setting as read, unchecked; the Pilot field of TAG texts
   int32_t joined = 0;        // copy of the squad group's joined flag
   TagRecord *tail = nullptr; // the last tag; null when there is none
   int32_t count = 0;

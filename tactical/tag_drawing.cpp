@@ -26,15 +26,17 @@ int32_t OwnSquadNumber(const TagDatabase &tags) {
 }
 
 // The steering line from the tag to the ownship at the window centre, coloured on a dark border, and the
-// tag's name on a dark plate over its label.
+// tag's name on a dark plate over its label. No line before the first position: the centre is then no ownship.
 void DrawSelection(Canvas &canvas, const TagRecord &tag, Point at, Point centre, Rect label_box) {
   const Colour colour = TagFillColour(tag.symbol.affiliation);
   CanvasSetTextColour(canvas, colour);
-  CanvasSetPen(canvas, kDarkBorder, 5);
-  CanvasMoveTo(canvas, at.x, at.y);
-  CanvasLineTo(canvas, centre.x, centre.y);
-  CanvasSetPen(canvas, colour, 3);
-  CanvasLineTo(canvas, at.x, at.y);
+  if (g_map_view.position_known != 0) {
+    CanvasSetPen(canvas, kDarkBorder, 5);
+    CanvasMoveTo(canvas, at.x, at.y);
+    CanvasLineTo(canvas, centre.x, centre.y);
+    CanvasSetPen(canvas, colour, 3);
+    CanvasLineTo(canvas, at.x, at.y);
+  }
   CanvasSetOpaque(canvas, true);
   CanvasSetBackColour(canvas, kDarkBorder);
   CanvasText(canvas, tag.name, -1, label_box, kTextCenter);
@@ -141,6 +143,6 @@ void DrawTags(Canvas &canvas, const PageState &pages) {
     }
   }
 
-  if (selected_drawn != nullptr)
+  if (selected_drawn != nullptr && g_map_view.position_known != 0)
     DrawReadout(canvas, tags, *selected_drawn, centre);
 }

@@ -49,4 +49,34 @@ TEST(EventOverlay, MessagesStandOnCentredLinesFromTheSixthInTheirClassColours) {
   ClearEvents();
 }
 
+TEST(EventOverlay, ALongListFoldsItsOldestIntoACountAndNeverRunsOverTheMap) {
+  RecordingCanvas recorder;
+  for (const int height : {425, 800}) {
+    InitEventLog(425, height);
+    InitRecordingCanvas(recorder, 425, height);
+    const int room = EventLinesShown(height, 13);
+    ASSERT_GE(room, 8) << height;
+    // A list that just fits looks as it always did; one more folds the oldest two into "+2 MORE".
+    for (const int count : {room, room + 1, 45}) {
+      ClearEvents();
+      for (int i = 1; i <= count; ++i)
+        PostEvent(0x08031000u + i, (L"INCOMING TAG #" + std::to_wstring(i)).c_str(), -1);
+      g_event_log.blink = 1;
+      recorder.records.clear();
+      DrawEvents(recorder.canvas);
+      const auto texts = FindTexts(recorder);
+      ASSERT_EQ(texts.size(), static_cast<size_t>(room)) << height << " " << count;
+      EXPECT_LE(texts.back()->rect.bottom, 5 * 13 + (height - 5 * 13) / 3) << "within the upper third below the title";
+      const std::wstring newest = L"]:INCOMING TAG #" + std::to_wstring(count);
+      EXPECT_TRUE(texts.back()->text.ends_with(newest)) << "the newest always shows";
+      if (count == room)
+        EXPECT_EQ(texts.front()->text, L"[31001]:INCOMING TAG #1");
+      else
+        EXPECT_EQ(texts.front()->text, L"+" + std::to_wstring(count - room + 1) + L" MORE");
+      EXPECT_EQ(CountEvents(), count) << "drawing hides, it never removes";
+    }
+  }
+  ClearEvents();
+}
+
 } // namespace

@@ -146,7 +146,7 @@ TEST_F(RecipientsTest, MonitorWhileJoinedForwardsTheExactSquadText) {
 TEST_F(RecipientsTest, TagsMadeHereReachTagPeersWithAConfirmationEach) {
   UseFile(a.Line(1) + "\n[2]" + kUnresolvable + ":" + std::to_string(b.port) + "\n" + b.Line(7) + "\n");
   g_squad_group.squad_number = 3;
-  g_tag_database.own_pilot = 12;
+  g_squad_group.own_pilot = 12;
   g_tag_database.joined = 1;
   Outbox outbox;
   const TagSymbol symbol{2, 'H', 5};

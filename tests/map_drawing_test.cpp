@@ -265,6 +265,15 @@ TEST_F(MapDrawingTest, SteeringCueOnlyOnMonitoringWithRouteDisplay) {
                {kPageMonitoring, 1, 1, L"360.0\u00b0/112km"},
                {kPageTagging, 1, 0, nullptr},
                {kPageMonitoring, 0, 0, nullptr}};
+  // Before the first MONITOR the ownship's 0 N 0 E is no position: the target circle stays, the line and the
+  // bearing and distance from it do not.
+  PageState monitoring;
+  DrawRoutes(rec.canvas, view, g_route_database, monitoring);
+  for (const auto &segment : Lines(rec, Rgb(255, 0, 128), 4))
+    EXPECT_NE(segment.second, (Point{212, 212})) << "no steering line to the ownship at the centre";
+  EXPECT_EQ(Texts(rec), (std::vector<std::wstring>{L"1"}));
+  EXPECT_EQ(FindRecords(rec, CanvasOp::kArc).size(), 1u) << "the target circle";
+  view.position_known = 1;
   for (const auto &c : cases) {
     rec.records.clear();
     PageState page;

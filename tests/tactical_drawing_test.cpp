@@ -163,6 +163,13 @@ TEST_F(MapOverlayTest, TheSelectedTagSteersOnMonitoringOnly) {
   Put(2, 5, 200, 200, Symbol(1, 1, 0)); // 0.25 degree due north of the ownship: 28 km, 15.1 nm
   Put(3, 0, 300, 100, Symbol(9, 1, 0));
   g_tag_database.selected = 2;
+  // Before the first MONITOR there is no ownship to steer from: the tag is marked selected, nothing more.
+  DrawTags(recorder.canvas, pages);
+  EXPECT_TRUE(Lines(5).empty() && Lines(3).empty());
+  EXPECT_NE(FindText(recorder, L"TAG #2"), nullptr);
+  EXPECT_EQ(FindText(recorder, L"360.0\u00b0/15.1nm"), nullptr);
+  recorder.records.clear();
+  g_map_view.position_known = 1;
   DrawTags(recorder.canvas, pages);
   ASSERT_EQ(Lines(5).size(), 1u);
   ASSERT_EQ(Lines(3).size(), 1u);

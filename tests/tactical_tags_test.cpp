@@ -128,7 +128,7 @@ TEST_F(TagsTest, TagsMadeHereAreQueuedOnlyWhileJoinedAndNeverFromBroadcast) {
   ASSERT_EQ(outbox.tags.size(), 1u) << "RESEND sends only the own pilot's tags";
   EXPECT_EQ(outbox.tags[0].number, 1u);
 
-  g_tag_database.own_pilot = StepPilotNumber(g_squad_group, 0);
+  StepPilotNumber(g_squad_group, 0);
   AddTag(g_tag_database, 0, 13, symbol, 43.2, 41.1, outbox);
   ASSERT_EQ(outbox.tags.size(), 2u);
   EXPECT_NE(outbox.tags[1].text.find(",Pilot=13,"), std::string::npos);
