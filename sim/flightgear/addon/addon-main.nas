@@ -207,11 +207,13 @@ var watch = func {
     }
 
     var to = route_to_line();
+    # ROUTE_TO and AGMTAG go ahead of the bulk sendings even when only repeated: one line a second each, and
+    # the steering cue and the AGM mark must not wait behind a whole route or 28 FAIL lines at a low frame rate.
     if (to != nil and to != last_route_to) {
         enqueue("ROUTE_TO", to, 1);
         next_route_to = now + ROUTE_TO_PERIOD;
     } elsif (to != nil and now >= next_route_to and !waiting("ROUTE_TO")) {
-        enqueue("ROUTE_TO", to, 0);
+        enqueue("ROUTE_TO", to, 1);
         next_route_to = now + ROUTE_TO_PERIOD;
     }
     last_route_to = to == nil ? "" : to;
@@ -230,7 +232,7 @@ var watch = func {
 
     var agm = agm_line();
     if (agm != nil and (agm != last_agm or (now >= next_agm and !waiting("AGMTAG")))) {
-        enqueue("AGMTAG", agm, agm != last_agm);
+        enqueue("AGMTAG", agm, 1);
         next_agm = now + AGM_PERIOD;
     }
     last_agm = agm == nil ? "" : agm;
