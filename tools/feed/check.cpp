@@ -630,17 +630,17 @@ CheckReport FeedDoctor::Finish(const std::string &source) {
 std::string FormatCheckText(const CheckReport &report) {
   std::string out = "kestrel-feed check: " + report.source + ": " + std::to_string(report.datagrams) +
                     " datagrams in " + Format("%.1f", report.seconds) + " s\n";
+  // Each kind's rate over the whole time checked: a burst of 28 FAIL lines is 28 in that time, not thousands a second.
   for (const auto &kind : report.kinds) {
-    const double span = kind.second.last - kind.second.first;
     char line[128];
     std::snprintf(line, sizeof line, "  %-9s %7ld", kind.first.c_str(), kind.second.count);
     out += line;
-    if (span > 0 && kind.second.count > 1)
-      out += Format("  %6.2f a second", static_cast<double>(kind.second.count - 1) / span);
+    if (report.seconds > 0)
+      out += Format("  %6.2f a second", static_cast<double>(kind.second.count) / report.seconds);
     out += kind.first == "none" ? "  (matched no kind)\n" : "\n";
   }
   if (report.monitor_rate > 0)
-    out += "MONITOR: " + Format("%.2f", report.monitor_rate) + " a second; gaps median " +
+    out += "MONITOR read: " + Format("%.2f", report.monitor_rate) + " a second from the first to the last; gaps median " +
            Format("%.0f", report.gap_median_ms) + " ms, 95% " + Format("%.0f", report.gap_p95_ms) + " ms, longest " +
            Format("%.0f", report.gap_max_ms) + " ms\n";
   if (report.track_samples > 0)
@@ -670,8 +670,7 @@ std::string FormatCheckJson(const CheckReport &report) {
                     ",\"seconds\":" + JsonNumber(report.seconds) + ",\"kinds\":{";
   bool first = true;
   for (const auto &kind : report.kinds) {
-    const double span = kind.second.last - kind.second.first;
-    const double rate = span > 0 && kind.second.count > 1 ? static_cast<double>(kind.second.count - 1) / span : 0;
+    const double rate = report.seconds > 0 ? static_cast<double>(kind.second.count) / report.seconds : 0;
     out += (first ? "" : ",") + JsonString(kind.first) + ":{\"count\":" + std::to_string(kind.second.count) +
            ",\"rate\":" + JsonNumber(rate) + "}";
     first = false;
