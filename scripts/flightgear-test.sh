@@ -87,6 +87,7 @@ FG_HOME="$out/fghome" LIBGL_ALWAYS_SOFTWARE=1 DBUS_FATAL_WARNINGS=0 LC_ALL=C "$f
   --addon="$root/sim/flightgear/addon" --data="$root/sim/flightgear/data" \
   --addon="$root/tests/flightgear/trigger-addon" --prop:/kestrel-test/fail-after-sec="$fail_after" \
   --prop:/kestrel/host=127.0.0.1 --prop:/kestrel/port="$display_port" --prop:/kestrel/rate=10 \
+  --prop:/kestrel/agm/latitude-deg=42.20 --prop:/kestrel/agm/longitude-deg=42.95 \
   --prop:/kestrel/out/line="KESTREL FAIL: MFDFailure 0" \
   --generic=socket,out,10,127.0.0.1,"$record_port",udp,kestrel-monitor \
   --generic=socket,out,20,127.0.0.1,"$record_port",udp,kestrel-lines \
