@@ -3,7 +3,7 @@ SHELL := /bin/bash
 FUZZ_SECONDS ?= 12
 
 .PHONY: all deps check-layers theatres native win32 asan tsan fuzz bench test test-native test-asan test-tsan test-win32 test-fuzz demo \
-	demo-programs release clean
+	demo-programs release clean flightgear-test
 
 all: native
 
@@ -74,6 +74,13 @@ demo: demo-programs
 # The zip for Windows pilots: kestrel.exe, its click, the sample theatres, setup.cmd and README.txt.
 release: win32 theatres
 	scripts/make-release.sh build/release
+
+# KESTREL flown by a real FlightGear, headless (scripts/flightgear-test.sh). Opt-in and no part of `make test`: the
+# script installs Debian's flightgear (about 2.6 GB with its data) when it is missing.
+flightgear-test: deps theatres
+	cmake --preset native >/dev/null
+	cmake --build --preset native --target kestrel kestrel-feed kestrel_flightgear_pilot
+	scripts/flightgear-test.sh
 
 clean:
 	rm -rf build

@@ -1,6 +1,7 @@
 // shell.cpp: start-up, the timers, keys and clicks, and the paint composition, shared by both front ends.
 #include "app/shell.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 #include "app/bezel_input.h"
@@ -246,7 +247,9 @@ void OnLinkTimer() {
   g_event_log.blink += 1;
   const int expired = AgeEvents();
   ListenerContext &context = g_shell.listener;
-  context.link_age += 1000;
+  // Saturates: a display left running for weeks without a MONITOR would otherwise wrap after 24.8 days to a
+  // negative age and drop the link warning while the link is still silent.
+  context.link_age = context.link_age > INT32_MAX - 1000 ? INT32_MAX : context.link_age + 1000;
   if (context.link_age >= kLinkSilentMs)
     PostEventOnce(kCodeVektaDisconnected, L"VEKTA DISCONNECTED");
   if (g_map_view.current_map < 0)

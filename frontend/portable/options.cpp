@@ -1,27 +1,19 @@
-// options.cpp: the portable program's command line, read with getopt_long.
+// options.cpp: the portable program's command line, read with CLI11; the values are checked here, so that every
+// refusal names the option and the value in our own words.
 #include "frontend/portable/options.h"
+
+#include <CLI/CLI.hpp>
 
 #include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
-#include <getopt.h>
 #include <system_error>
 #include <unistd.h>
 
 namespace {
 constexpr long kMostSeconds = 1000000; // eleven and a half days: a soak run, not a typing slip turned forever
-
-enum : int { kSeconds = 1000, kScreenshotDir, kKeys };
-
-const option kLongOptions[] = {
-    {"seconds", required_argument, nullptr, kSeconds},
-    {"screenshot-dir", required_argument, nullptr, kScreenshotDir},
-    {"keys", required_argument, nullptr, kKeys},
-    {"help", no_argument, nullptr, 'h'},
-    {nullptr, 0, nullptr, 0},
-};
 
 bool ParseSeconds(const std::string &text, int &seconds) {
   if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0])))
@@ -89,48 +81,48 @@ int KeyByName(const std::string &given) {
 
 OptionsResult ParseProgramOptions(int argc, char **argv, ProgramOptions &options, std::string &error) {
   options = ProgramOptions{};
-  optind = 0; // 0, not 1: glibc then starts afresh, so the parser can be run more than once (tests)
-  opterr = 0; // our own messages, which name the option and the value
-  for (;;) {
-    const int index = optind == 0 ? 1 : optind;
-    const int c = getopt_long(argc, argv, ":h", kLongOptions, nullptr);
-    if (c == -1)
-      break;
-    const std::string value = optarg != nullptr ? optarg : "";
-    const std::string given = index < argc ? argv[index] : "";
-    switch (c) {
-    case 'h':
-      return OptionsResult::kHelp;
-    case kSeconds:
-      if (!ParseSeconds(value, options.seconds)) {
-        error = "--seconds wants a whole number of seconds from 1 to " + std::to_string(kMostSeconds) + ", not '" +
-                value + "'";
-        return OptionsResult::kError;
-      }
-      break;
-    case kScreenshotDir:
-      if (value.empty()) {
-        error = "--screenshot-dir wants a folder";
-        return OptionsResult::kError;
-      }
-      if (!CheckWritableFolder(value, error))
-        return OptionsResult::kError;
-      options.screenshot_dir = value;
-      break;
-    case kKeys:
-      if (!ParseKeys(value, options.keys, error))
-        return OptionsResult::kError;
-      break;
-    case ':':
-      error = given.substr(0, given.find('=')) + " needs a value";
-      return OptionsResult::kError;
-    default:
-      error = "unknown option '" + given + "'";
+  CLI::App app{"kestrel"};
+  app.allow_extras(); // an unknown option or a stray argument is told below, in the words of the other refusals
+  std::string seconds, folder, keys;
+  // Given twice, the last one counts.
+  CLI::Option *const seconds_option =
+      app.add_option("--seconds", seconds)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  CLI::Option *const folder_option =
+      app.add_option("--screenshot-dir", folder)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  CLI::Option *const keys_option =
+      app.add_option("--keys", keys)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp &) {
+    return OptionsResult::kHelp;
+  } catch (const CLI::ArgumentMismatch &e) {
+    // "--seconds: 1 required TEXT missing": the option came last, without its value.
+    const std::string what = e.what();
+    error = what.substr(0, what.find(':')) + " needs a value";
+    return OptionsResult::kError;
+  } catch (const CLI::ParseError &e) {
+    error = e.what();
+    return OptionsResult::kError;
+  }
+  if (seconds_option->count() > 0 && !ParseSeconds(seconds, options.seconds)) {
+    error = "--seconds wants a whole number of seconds from 1 to " + std::to_string(kMostSeconds) + ", not '" +
+            seconds + "'";
+    return OptionsResult::kError;
+  }
+  if (folder_option->count() > 0) {
+    if (folder.empty()) {
+      error = "--screenshot-dir wants a folder";
       return OptionsResult::kError;
     }
+    if (!CheckWritableFolder(folder, error))
+      return OptionsResult::kError;
+    options.screenshot_dir = folder;
   }
-  if (optind < argc) {
-    error = "unexpected argument '" + std::string(argv[optind]) + "'";
+  if (keys_option->count() > 0 && !ParseKeys(keys, options.keys, error))
+    return OptionsResult::kError;
+  for (const std::string &extra : app.remaining()) {
+    error = extra.size() > 1 && extra[0] == '-' ? "unknown option '" + extra + "'"
+                                                : "unexpected argument '" + extra + "'";
     return OptionsResult::kError;
   }
   return OptionsResult::kRun;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/feed/check.h"
 #include "tools/feed/flight.h"
 #include "tools/feed/options.h"
 #include "tools/feed/recording.h"
@@ -118,6 +119,8 @@ int main(int argc, char **argv) {
     return RunRecord(options);
   case FeedMode::kReplay:
     return RunReplay(options);
+  case FeedMode::kCheck:
+    return RunCheck(options);
   case FeedMode::kFly:
     break;
   }

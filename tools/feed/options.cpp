@@ -1,5 +1,10 @@
-// options.cpp: parsing and checking the kestrel-feed command line.
+// options.cpp: the kestrel-feed command line, split by CLI11 into the options of the mode; every value is checked
+// here, so that each refusal names the option and the value in our own words.
 #include "tools/feed/options.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <map>
 
 #include <cerrno>
 #include <cmath>
@@ -9,7 +14,7 @@
 
 namespace {
 // Which modes accept an option.
-enum ModeMask : unsigned { kFlyOnly = 1, kRecordOnly = 2, kReplayOnly = 4, kAnyMode = 7 };
+enum ModeMask : unsigned { kFlyOnly = 1, kRecordOnly = 2, kReplayOnly = 4, kCheckOnly = 8, kAnyMode = 15 };
 
 unsigned MaskOf(FeedMode mode) {
   switch (mode) {
@@ -19,6 +24,8 @@ unsigned MaskOf(FeedMode mode) {
     return kRecordOnly;
   case FeedMode::kReplay:
     return kReplayOnly;
+  case FeedMode::kCheck:
+    return kCheckOnly;
   }
   return 0;
 }
@@ -31,6 +38,8 @@ const char *NameOf(FeedMode mode) {
     return "record";
   case FeedMode::kReplay:
     return "replay";
+  case FeedMode::kCheck:
+    return "check";
   }
   return "?";
 }
@@ -112,7 +121,8 @@ struct Parser {
       options.host = value;
     } else if (name == "--port") {
       // A recorder may let the system pick a free port, and says which when it starts.
-      if (!Integer(name, value, options.mode == FeedMode::kRecord ? 0 : 1, 65535, whole))
+      const bool listens = options.mode == FeedMode::kRecord || options.mode == FeedMode::kCheck;
+      if (!Integer(name, value, listens ? 0 : 1, 65535, whole))
         return false;
       options.port = static_cast<int>(whole);
     } else if (name == "--seconds") {
@@ -178,7 +188,8 @@ constexpr OptionInfo kOptions[] = {
     {"--squad", true, kFlyOnly},
     {"--pilot", true, kFlyOnly},
     {"--count", true, kRecordOnly},
-    {"--any", false, kRecordOnly},
+    {"--any", false, kRecordOnly | kCheckOnly},
+    {"--json", false, kCheckOnly},
     {"--speed", true, kReplayOnly},
 };
 
@@ -198,46 +209,82 @@ ParseResult ParseFeedCommandLine(const std::vector<std::string> &args, FeedOptio
     return ParseResult::kError;
   };
   size_t i = 0;
-  if (!args.empty() && (args[0] == "fly" || args[0] == "record" || args[0] == "replay")) {
-    options.mode = args[0] == "fly" ? FeedMode::kFly : args[0] == "record" ? FeedMode::kRecord : FeedMode::kReplay;
+  if (!args.empty() && (args[0] == "fly" || args[0] == "record" || args[0] == "replay" || args[0] == "check")) {
+    options.mode = args[0] == "fly"      ? FeedMode::kFly
+                   : args[0] == "record" ? FeedMode::kRecord
+                   : args[0] == "check"  ? FeedMode::kCheck
+                                         : FeedMode::kReplay;
     ++i;
   }
+  // The options of this mode only: an option of another mode is then told as such, below.
+  CLI::App app{"kestrel-feed"};
+  app.allow_extras();
+  std::map<std::string, std::string> values;
+  std::map<std::string, bool> flags;
+  std::vector<std::pair<const OptionInfo *, CLI::Option *>> added;
+  for (const OptionInfo &info : kOptions) {
+    if ((info.modes & MaskOf(options.mode)) == 0)
+      continue;
+    CLI::Option *option = info.takes_value ? app.add_option(info.name, values[info.name])
+                                           : app.add_flag(info.name, flags[info.name]);
+    // Given twice, the last one counts; a flag given a value ("--any=yes") is refused below.
+    option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    added.emplace_back(&info, option);
+  }
+  for (size_t k = i; k < args.size(); ++k) {
+    const std::string &arg = args[k];
+    const OptionInfo *info = FindOption(arg.substr(0, arg.find('=')));
+    if (info != nullptr && !info->takes_value && arg.find('=') != std::string::npos)
+      return fail(info->name + std::string(" takes no value"));
+  }
+  std::vector<std::string> reversed(args.rbegin(), args.rend() - static_cast<std::ptrdiff_t>(i)); // CLI11's order
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp &) {
+    return ParseResult::kHelp;
+  } catch (const CLI::ArgumentMismatch &e) {
+    // "--port: 1 required TEXT missing": the option came last, without its value.
+    const std::string what = e.what();
+    return fail(what.substr(0, what.find(':')) + " needs a value");
+  } catch (const CLI::ParseError &e) {
+    return fail(e.what());
+  }
   std::vector<std::string> positional;
-  for (; i < args.size(); ++i) {
-    const std::string &arg = args[i];
-    if (arg == "-h" || arg == "--help")
-      return ParseResult::kHelp;
-    if (arg.size() < 2 || arg[0] != '-') {
-      positional.push_back(arg); // "-" included: standard input or output
+  for (const std::string &extra : app.remaining()) {
+    if (extra.size() < 2 || extra[0] != '-') {
+      positional.push_back(extra); // "-" included: standard input or output
       continue;
     }
-    const size_t equals = arg.find('=');
-    const std::string name = arg.substr(0, equals);
-    const OptionInfo *info = FindOption(name);
-    if (info == nullptr)
+    const std::string name = extra.substr(0, extra.find('='));
+    if (FindOption(name) == nullptr)
       return fail("unknown option '" + name + "' (see --help)");
-    if ((info->modes & MaskOf(options.mode)) == 0)
-      return fail(name + " is not an option of " + NameOf(options.mode) + " (see --help)");
+    return fail(name + " is not an option of " + NameOf(options.mode) + " (see --help)");
+  }
+  bool port_given = false;
+  for (const auto &[info, option] : added) {
+    if (option->count() == 0)
+      continue;
     if (!info->takes_value) {
-      if (equals != std::string::npos)
-        return fail(name + " takes no value");
-      options.bind_any = true;
+      (std::string(info->name) == "--json" ? options.json : options.bind_any) = true;
       continue;
     }
-    std::string value;
-    if (equals != std::string::npos)
-      value = arg.substr(equals + 1);
-    else if (i + 1 < args.size())
-      value = args[++i];
-    else
-      return fail(name + " needs a value");
-    if (!parser.Apply(name, value))
+    if (!parser.Apply(info->name, values[info->name]))
       return ParseResult::kError;
+    port_given = port_given || std::string(info->name) == "--port";
   }
 
   if (options.mode == FeedMode::kFly) {
     if (!positional.empty())
       return fail("fly takes no file argument: '" + positional[0] + "'");
+    return ParseResult::kRun;
+  }
+  if (options.mode == FeedMode::kCheck) {
+    if (positional.size() > 1)
+      return fail("check wants at most one FILE argument (none: listen on --port)");
+    if (!positional.empty() && (port_given || options.bind_any))
+      return fail("check reads FILE or listens on --port, not both");
+    if (!positional.empty())
+      options.file = positional[0];
     return ParseResult::kRun;
   }
   if (positional.size() != 1)
@@ -253,9 +300,12 @@ Usage:
   kestrel-feed [fly] [options]          fly a route and send its telemetry
   kestrel-feed record [options] FILE    write every datagram received to FILE ('-': standard output)
   kestrel-feed replay [options] FILE    send the datagrams of a recording again ('-': standard input)
+  kestrel-feed check [options] [FILE]   tell what the display makes of the datagrams of a recording
+                                        ('-': standard input), or of those arriving on --port
 
 Common options:
-  --port N         fly/replay: target port; record: port to listen on, 0 for any free one (default 10320)
+  --port N         fly/replay: target port; record/check: port to listen on, 0 for any free one
+                   (default 10320)
   --seconds S      stop after S seconds (default: until interrupted; replay: to the end)
   -h, --help       show this text
 
@@ -290,5 +340,14 @@ record:
 
 replay:
   --speed X        X times the recorded pace, or 'max' for as fast as possible (default 1)
+
+check:
+  --any            listen on every address (default: 127.0.0.1 only)
+  --json           write the report as JSON instead of text
+  Reads every datagram as the display does and reports the count and rate of each kind, then each
+  fault with its first datagram: errors (the display misreads or drops it) and warnings (heading
+  against the track flown, jumps, MONITOR rate and gaps, route numbering). Listening, it reports
+  when --seconds have passed or on Ctrl+C. Exit status 0 without errors, 1 with, 2 on bad usage or
+  an unreadable recording.
 )";
 }

@@ -1,11 +1,11 @@
-// options.h: the command line of kestrel-feed: a mode word (fly, record, replay) and its options.
+// options.h: the command line of kestrel-feed: a mode word (fly, record, replay, check) and its options.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-enum class FeedMode { kFly, kRecord, kReplay };
+enum class FeedMode { kFly, kRecord, kReplay, kCheck };
 
 struct FeedOptions {
   FeedMode mode = FeedMode::kFly;
@@ -29,6 +29,9 @@ struct FeedOptions {
   long count = 0;   // record: stop after this many datagrams; 0 no limit
   bool bind_any = false;
   double replay_speed = 1; // replay: pace factor; 0 as fast as possible
+
+  // check (file empty: listen on port, with bind_any and seconds as for record)
+  bool json = false;
 };
 
 enum class ParseResult { kRun, kHelp, kError };

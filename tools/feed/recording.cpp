@@ -31,21 +31,6 @@ int HexValue(char c) {
   return -1;
 }
 
-bool ReadWholeInput(const std::string &path, std::string &text, std::string &error) {
-  if (path == "-") {
-    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    return true;
-  }
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    error = path + ": cannot open the recording";
-    return false;
-  }
-  std::ostringstream content;
-  content << file.rdbuf();
-  text = content.str();
-  return true;
-}
 
 // Records until the count, the time limit or a stop; returns the number of datagrams written, -1 on a
 // receive error.
@@ -103,6 +88,22 @@ long ReplayTo(const FeedTarget &target, const std::vector<RecordedDatagram> &dat
   return sent;
 }
 } // namespace
+
+bool ReadWholeInput(const std::string &path, std::string &text, std::string &error) {
+  if (path == "-") {
+    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    return true;
+  }
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    error = path + ": cannot open the recording";
+    return false;
+  }
+  std::ostringstream content;
+  content << file.rdbuf();
+  text = content.str();
+  return true;
+}
 
 std::string EscapeDatagram(std::string_view bytes) {
   static const char kHex[] = "0123456789ABCDEF";

@@ -29,6 +29,9 @@ struct RecordedDatagram {
 bool ParseRecording(std::string_view text, const std::string &where, std::vector<RecordedDatagram> &datagrams,
                     std::string &error);
 
+// The whole of a file, or of standard input for "-"; false with a message naming the file.
+bool ReadWholeInput(const std::string &path, std::string &text, std::string &error);
+
 // The two modes; they return the process exit status.
 int RunRecord(const FeedOptions &options);
 int RunReplay(const FeedOptions &options);
