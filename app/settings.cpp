@@ -144,7 +144,9 @@ void ReportSetting(const wchar_t *name, const std::wstring &text, const std::str
 }
 
 void ReportSettingsStore() {
-  WriteDiagnostic("settings: kept in " + Utf8FromWide(StoreLocation()));
+  const std::wstring fallback = StoreFallbackLocation();
+  WriteDiagnostic("settings: kept in " + Utf8FromWide(StoreLocation()) +
+                  (fallback.empty() ? "" : "; a setting missing there is taken from " + Utf8FromWide(fallback)));
   std::wstring ignored;
   if (StoreReadValue(L"Debug", ignored) == StoreRead::Unavailable)
     WriteDiagnostic("settings: none can be read (the store is not made yet, or cannot be opened); numbers count as "

@@ -258,7 +258,11 @@ TEST(SettingDiagnostics, AStoreThatCannotBeOpenedIsToldOnceNotValueByValue) {
   EXPECT_EQ(ReadStartupSettings().step_move, 100);
   EXPECT_EQ(ReadUdpPort(), kDefaultUdpPort);
   EXPECT_EQ(lines.Take(), (std::vector<std::string>{
-                              "settings: kept in " + Utf8FromWide(StoreLocation()),
+                              "settings: kept in " + Utf8FromWide(StoreLocation()) +
+                                  (StoreFallbackLocation().empty()
+                                       ? ""
+                                       : "; a setting missing there is taken from " +
+                                             Utf8FromWide(StoreFallbackLocation())),
                               "settings: none can be read (the store is not made yet, or cannot be opened); numbers "
                               "count as 0 on this start"}));
 }
