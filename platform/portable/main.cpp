@@ -20,6 +20,7 @@
 #include "platform/portable/options.h"
 #include "platform/portable/sdl_start.h"
 #include "platform/portable/utf8.h"
+#include "platform/sound.h"
 
 namespace {
 
@@ -253,6 +254,7 @@ int main(int argc, char **argv) {
     return 1;
   }
   ShellReadSettings();
+  ReportClickSound();
   if (!CreateWindow()) {
     WriteDiagnostic(std::string("kestrel: cannot make the window: ") + SDL_GetError());
     SDL_Quit();

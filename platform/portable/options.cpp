@@ -150,8 +150,11 @@ Options:
   -h, --help           show this text and exit
 
 Everything else is a setting, kept in $XDG_CONFIG_HOME/kestrel/settings.ini (~/.config/kestrel/settings.ini):
-the UDP port to listen on, the map and grid files, the window, the bezel and the stick. What could not be used
-and why is written to standard error, one line each, as is where the settings are and which port is bound.
+the UDP port to listen on, the map and grid files, the window, the bezel and the stick. A setting that file
+lacks is taken from kestrel/settings.ini in the folders of $XDG_CONFIG_DIRS (/etc/xdg/kestrel/settings.ini,
+where an installed package names its theatres), which is never written. What could not be used and why is
+written to standard error, one line each, as is where the settings are and which port is bound. The click,
+button.wav, is looked for beside the program, then in ../share/kestrel from it.
 
 Without a screen (no DISPLAY or WAYLAND_DISPLAY) the program ends with exit code 1; set SDL_VIDEODRIVER=offscreen
 to run it on purpose without one. Exit codes: 0 closed or --seconds elapsed, 1 cannot start, 2 bad command line.
