@@ -142,12 +142,12 @@ std::string ProgramUsage() {
 Usage: kestrel [options]
 
 Options:
-  --seconds N          end by itself after N seconds (1 to 1000000), exit code 0; default: run until closed
-  --screenshot-dir DIR save the display as DIR/kestrel-NNNN.png once a second (NNNN: seconds since the start);
-                       DIR must exist and be writable
-  --keys K1,K2,...     press these keys, one a second from the first second on, as if typed: a letter or
-                       digit, F1 to F10, UP, DOWN, LEFT, RIGHT, PGUP, PGDN (Z and other unmapped keys: a pause)
-  -h, --help           show this text and exit
+  --seconds N           end by itself after N seconds (1 to 1000000), exit code 0; default: run until closed
+  --screenshot-dir DIR  save the display as DIR/kestrel-NNNN.png once a second (NNNN: seconds since the start);
+                        DIR must exist and be writable
+  --keys K1,K2,...      press these keys, one a second from the first second on, as if typed: a letter or
+                        digit, F1 to F10, UP, DOWN, LEFT, RIGHT, PGUP, PGDN (Z and other unmapped keys: a pause)
+  -h, --help            show this text and exit
 
 Everything else is a setting, kept in $XDG_CONFIG_HOME/kestrel/settings.ini (~/.config/kestrel/settings.ini):
 the UDP port to listen on, the map and grid files, the window, the bezel and the stick. A setting that file
