@@ -213,6 +213,7 @@ TEST(SettingsFileTest, TheSystemFileGivesWhatThePilotsFileLacksAndIsNeverWritten
                                   "Step Move=40\nPilot ID=5\n";
   std::filesystem::create_directories(folder + "/system/kestrel");
   std::filesystem::create_directories(folder + "/first/kestrel");
+  std::filesystem::create_directories(folder + "/config/kestrel");
   ASSERT_TRUE(WriteTextFile(system, system_text));
   ASSERT_TRUE(WriteTextFile(first, "Pilot ID=9\n"));
   // The first folder of the list is asked first; a folder that is no absolute path is none.
