@@ -15,6 +15,7 @@ root_dir=$PWD
 : "${DISPLAY:?wine-installer-test: DISPLAY is not set (run scripts/run-wine-tests.sh)}"
 deadline=$((SECONDS + 180)) # only ends a run that hangs; every wait below is for a state
 
+[ -s build/theatres/kestrel-georgia.bmp ] || tools/theatres/make-theatres.sh build/theatres >/dev/null
 work=$(mktemp -d /tmp/kestrel-wine-installer-XXXXXX)
 setup=$(scripts/make-installer.sh "$work")
 echo "wine-installer-test: $(basename "$setup"), $(stat -c %s "$setup") bytes"
