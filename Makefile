@@ -3,7 +3,7 @@ SHELL := /bin/bash
 FUZZ_SECONDS ?= 12
 
 .PHONY: all deps check-layers theatres native win32 asan tsan fuzz bench test test-native test-asan test-tsan test-win32 test-fuzz demo \
-	demo-programs release clean flightgear-test
+	demo-programs release installer deb clean flightgear-test
 
 all: native
 
@@ -34,12 +34,13 @@ bench: native
 	build/native/bench/kestrel_bench
 	build/native/bench/kestrel_scale_bench
 
-# The sanitizer runs take every test of our code; the theatre scripts (label "script") run none of it.
+# The sanitizer runs take every test of our code; the theatre scripts (label "script") run none of it, and the
+# Debian package's test (label "package") packs the native build.
 test-asan: asan theatres
-	ctest --preset asan -j2 -LE script
+	ctest --preset asan -j2 -LE 'script|package'
 
 test-tsan: tsan theatres
-	ctest --preset tsan -j2 -LE script
+	ctest --preset tsan -j2 -LE 'script|package'
 
 test-win32: win32
 	scripts/run-wine-tests.sh
@@ -81,6 +82,14 @@ flightgear-test: deps theatres
 	cmake --preset native >/dev/null
 	cmake --build --preset native --target kestrel kestrel-feed kestrel_flightgear_pilot
 	scripts/flightgear-test.sh
+
+# The Windows installer (CPack, NSIS): build/release/kestrel-VERSION-setup.exe.
+installer: win32 theatres
+	scripts/make-installer.sh build/release
+
+# The Debian package (CPack, DEB): build/release/kestrel_VERSION_amd64.deb.
+deb: native theatres
+	scripts/make-deb.sh build/release
 
 clean:
 	rm -rf build

@@ -23,7 +23,7 @@ int32_t ReadJoystickButton(int device_id) {
   return 0;
 }
 
-void PlayClickSound() { g_click_player(L"button.wav"); }
+void PlayClickSound() { g_click_player(ClickSoundPath()); }
 
 // The stick's direction buttons stand for UP, DOWN, RIGHT and LEFT on the TAGGING page. Each comparison sees the number
 // left by the earlier ones, so a stick button may be replaced more than once.

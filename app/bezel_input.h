@@ -15,7 +15,7 @@ int32_t ReadJoystickButton(int device_id);
 // stick_meaning translates it (0: no button). The stick is thus only read while the bezel is idle.
 int32_t ReadBezelButton(int32_t (*stick_meaning)(int32_t stick_button));
 
-// "button.wav" from the current directory, without waiting; a new click cuts the previous one.
+// The click (ClickSoundPath), without waiting; a new click cuts the previous one.
 void PlayClickSound();
 
 // Pans the TAGGING view while button 9 to 12 (or a stick direction) is held: from the pending press when from_user,

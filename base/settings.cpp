@@ -145,7 +145,9 @@ void ReportSetting(const wchar_t *name, const std::wstring &text, const std::str
 }
 
 void ReportSettingsStore() {
-  WriteDiagnostic("settings: kept in " + WideToUtf8(StoreLocation()));
+  const std::wstring fallback = StoreFallbackLocation();
+  WriteDiagnostic("settings: kept in " + WideToUtf8(StoreLocation()) +
+                  (fallback.empty() ? "" : "; a setting missing there is taken from " + WideToUtf8(fallback)));
   std::wstring ignored;
   if (StoreReadValue(L"Debug", ignored) == StoreRead::Unavailable)
     WriteDiagnostic("settings: none can be read (the store is not made yet, or cannot be opened); numbers count as "

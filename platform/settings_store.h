@@ -27,5 +27,9 @@ bool StoreDeleteAll();
 // Where the store lives, for messages and the README ("HKLM\Software\Orvel\KESTREL" or a file path).
 std::wstring StoreLocation();
 
+// Where values the store lacks are taken from, for the same messages: the system's settings files of the
+// portable front end (never written); empty where there is no such place (Windows).
+std::wstring StoreFallbackLocation();
+
 // The longest value a read accepts: the 1024-byte read buffer holds 511 wide characters and a terminator.
 constexpr size_t kStoreValueLimit = 511;

@@ -68,6 +68,7 @@ Step Move=25
 EOF
 export XDG_CONFIG_HOME=$demo/config
 export XDG_STATE_HOME=$demo/state
+export XDG_CONFIG_DIRS=$demo/system # no system-wide settings of an installed package either
 
 kestrel_pid= feed_pid= xvfb_pid= pruner_pid=
 stop_all() {

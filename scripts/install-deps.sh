@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool imagemagick libx11-dev libxtst-dev
   gmt gmt-gshhg-high gmt-dcw ghostscript
   libcpp-httplib-dev dpkg-dev xz-utils chromium python3-websocket libcli11-dev
+  nsis lintian help2man
 )
 
 missing=()

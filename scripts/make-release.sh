@@ -32,16 +32,8 @@ mkdir -p "$folder/theatres"
 cp "$exe" resources/button.wav "$folder/"
 cp "$theatres"/kestrel-{krasnodar,caucasus,georgia}.{bmp,grid} "$folder/theatres/"
 
-windows_lines() { sed 's/\r*$/\r/'; }
-windows_lines <resources/release/setup.cmd >"$folder/setup.cmd"
-scripts/key-help.sh 110 >"$stage/keys.txt"
-awk -v version="$version" -v keys="$stage/keys.txt" '
-  { gsub(/@VERSION@/, version) }
-  NR == 1 { title = $0 }
-  NR == 2 && /^=+$/ { $0 = title; gsub(/./, "=") }
-  /^@KEYS@$/ { while ((getline line < keys) > 0) print line; next }
-  { print }
-' resources/release/README.txt.in | windows_lines >"$folder/README.txt"
+sed 's/\r*$/\r/' <resources/release/setup.cmd >"$folder/setup.cmd"
+scripts/make-readme-txt.sh zip "$version" "$folder/README.txt"
 
 (cd "$stage" && cmake -E tar cf "$stage/$name.zip" --format=zip "$name")
 mv "$stage/$name.zip" "$out/$name.zip"

@@ -70,7 +70,7 @@ GEORGIA map=$theatres/kestrel-georgia.bmp
 GEORGIA grid=$theatres/kestrel-georgia.grid
 SETTINGS
   # MODE four times to DATABASES, LOAD GEORGIA, MODE back to MONITORING: one key a second.
-  XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state SDL_AUDIODRIVER=dummy \
+  XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state XDG_CONFIG_DIRS=$work/system SDL_AUDIODRIVER=dummy \
     "$program" --keys M,M,M,M,3,M >"$work/display.log" 2>&1 &
   display_pid=$!
   sleep 9

@@ -58,3 +58,6 @@ scripts/wine-smoke.sh
 # The release zip as a pilot unpacks it: setup.cmd, kestrel.exe started from its folder, LOAD GEORGIA, and its
 # diagnostic lines in the debugger output.
 scripts/wine-release-test.sh
+# The Windows installer in a Wine prefix of its own, made fresh (it must meet a machine without KESTREL): silent
+# install, the installed program showing GEORGIA, a reinstall that keeps the pilot's value, a silent uninstall.
+scripts/wine-installer-test.sh

@@ -259,7 +259,11 @@ TEST(SettingDiagnostics, AStoreThatCannotBeOpenedIsToldOnceNotValueByValue) {
   EXPECT_EQ(ReadStartupSettings().step_move, 100);
   EXPECT_EQ(ReadUdpPort(), kDefaultUdpPort);
   EXPECT_EQ(lines.Take(), (std::vector<std::string>{
-                              "settings: kept in " + WideToUtf8(StoreLocation()),
+                              "settings: kept in " + WideToUtf8(StoreLocation()) +
+                                  (StoreFallbackLocation().empty()
+                                       ? ""
+                                       : "; a setting missing there is taken from " +
+                                             WideToUtf8(StoreFallbackLocation())),
                               "settings: none can be read (the store is not made yet, or cannot be opened); numbers "
                               "count as 0 on this start"}));
 }

@@ -19,6 +19,7 @@
 #include "platform/diagnostics.h"
 #include "platform/frame_buffer.h"
 #include "platform/portable/cairo_canvas.h"
+#include "platform/sound.h"
 #include "platform/utf8.h"
 
 namespace {
@@ -253,6 +254,7 @@ int main(int argc, char **argv) {
     return 1;
   }
   ShellReadSettings();
+  ReportClickSound();
   if (!CreateWindow()) {
     WriteDiagnostic(std::string("kestrel: cannot make the window: ") + SDL_GetError());
     SDL_Quit();

@@ -134,16 +134,19 @@ std::string ProgramUsage() {
 Usage: kestrel [options]
 
 Options:
-  --seconds N          end by itself after N seconds (1 to 1000000), exit code 0; default: run until closed
-  --screenshot-dir DIR save the display as DIR/kestrel-NNNN.png once a second (NNNN: seconds since the start);
-                       DIR must exist and be writable
-  --keys K1,K2,...     press these keys, one a second from the first second on, as if typed: a letter or
-                       digit, F1 to F10, UP, DOWN, LEFT, RIGHT, PGUP, PGDN (Z and other unmapped keys: a pause)
-  -h, --help           show this text and exit
+  --seconds N           end by itself after N seconds (1 to 1000000), exit code 0; default: run until closed
+  --screenshot-dir DIR  save the display as DIR/kestrel-NNNN.png once a second (NNNN: seconds since the start);
+                        DIR must exist and be writable
+  --keys K1,K2,...      press these keys, one a second from the first second on, as if typed: a letter or
+                        digit, F1 to F10, UP, DOWN, LEFT, RIGHT, PGUP, PGDN (Z and other unmapped keys: a pause)
+  -h, --help            show this text and exit
 
 Everything else is a setting, kept in $XDG_CONFIG_HOME/kestrel/settings.ini (~/.config/kestrel/settings.ini):
-the UDP port to listen on, the map and grid files, the window, the bezel and the stick. What could not be used
-and why is written to standard error, one line each, as is where the settings are and which port is bound.
+the UDP port to listen on, the map and grid files, the window, the bezel and the stick. A setting that file
+lacks is taken from kestrel/settings.ini in the folders of $XDG_CONFIG_DIRS (/etc/xdg/kestrel/settings.ini,
+where an installed package names its theatres), which is never written. What could not be used and why is
+written to standard error, one line each, as is where the settings are and which port is bound. The click,
+button.wav, is looked for beside the program, then in ../share/kestrel from it.
 
 Without a screen (no DISPLAY or WAYLAND_DISPLAY) the program ends with exit code 1; set SDL_VIDEODRIVER=offscreen
 to run it on purpose without one. Exit codes: 0 closed or --seconds elapsed, 1 cannot start, 2 bad command line.

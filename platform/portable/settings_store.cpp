@@ -11,16 +11,24 @@
 // returns, a missing last line end and a byte-order mark all stay. A crash during a write leaves the old
 // or the new settings, never a torn file, and perhaps the temporary file: the store removes those of
 // processes that are gone. A file its owner made read-only is not replaced.
+//
+// Below the pilot's file lie the system's files, kestrel/settings.ini in each folder of XDG_CONFIG_DIRS
+// (/etc/xdg when unset): an installed package names its theatres there. A value the pilot's file lacks is
+// taken from the first of them that has it; a line of the pilot's own, even an empty one, always wins. They
+// are never written, and a value read from them counts as stored, so no default is written back over it
+// and the pilot's file never receives it: a later package that moves its files still finds them.
 #include "platform/settings_store.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
+#include <set>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,6 +52,7 @@ constexpr time_t kStaleTemporarySeconds = 600;
 std::mutex g_store_lock;
 bool g_temporaries_checked = false;
 bool g_unreadable_reported = false;
+std::set<std::string> g_unreadable_system_files; // each one said once
 
 std::string SettingsDirectory() { return XdgDirectory("XDG_CONFIG_HOME", ".config"); }
 std::string SettingsPath() { return SettingsDirectory() + "/" + kFileName; }
@@ -99,17 +108,39 @@ void NoteReadability(FileState state, const std::string &why) {
                   "); no setting is read from it and none is written to it, so every setting takes its default");
 }
 
-FileState ReadLines(Lines &lines) {
-  std::string bytes, why;
-  const FileState state = ReadFileBytes(SettingsPath(), bytes, why);
-  NoteReadability(state, why);
+void SplitLines(const std::string &bytes, Lines &lines) {
   for (size_t start = 0; start < bytes.size();) {
     const size_t end = bytes.find('\n', start);
     const size_t next = end == std::string::npos ? bytes.size() : end + 1;
     lines.push_back(bytes.substr(start, next - start));
     start = next;
   }
+}
+
+FileState ReadLines(Lines &lines) {
+  std::string bytes, why;
+  const FileState state = ReadFileBytes(SettingsPath(), bytes, why);
+  NoteReadability(state, why);
+  SplitLines(bytes, lines);
   return state;
+}
+
+// kestrel/settings.ini in every folder of XDG_CONFIG_DIRS, most important first. The variable's rules: unset
+// or empty means /etc/xdg, and a folder that is not an absolute path is ignored.
+std::vector<std::string> SystemSettingsPaths() {
+  const char *variable = std::getenv("XDG_CONFIG_DIRS");
+  const std::string folders = variable != nullptr && *variable != '\0' ? variable : "/etc/xdg";
+  std::vector<std::string> paths;
+  for (size_t start = 0; start <= folders.size();) {
+    size_t end = folders.find(':', start);
+    if (end == std::string::npos)
+      end = folders.size();
+    const std::string folder = folders.substr(start, end - start);
+    if (!folder.empty() && folder[0] == '/')
+      paths.push_back(folder + "/kestrel/" + kFileName);
+    start = end + 1;
+  }
+  return paths;
 }
 
 // What a line says, without its line end (and the carriage return before it) and, on the first line,
@@ -132,6 +163,33 @@ bool LineValue(std::string_view text, const std::string &name, std::string_view 
     return false;
   *value = text.substr(equals + 1);
   return true;
+}
+
+// The value of key in the first system file that has a usable one. A system file that cannot be read is named
+// once, and the defaults are used in its place.
+bool ReadSystemValue(const std::string &key, std::wstring &text) {
+  for (const std::string &path : SystemSettingsPaths()) {
+    std::string bytes, why;
+    const FileState state = ReadFileBytes(path, bytes, why);
+    if (state == FileState::kUnreadable && g_unreadable_system_files.insert(path).second)
+      WriteDiagnostic("settings: the system's settings file \"" + path + "\" cannot be read (" + why +
+                      "); the settings it would give take their defaults");
+    if (state != FileState::kRead)
+      continue;
+    Lines lines;
+    SplitLines(bytes, lines);
+    for (size_t i = 0; i < lines.size(); ++i) {
+      std::string_view value;
+      if (!LineValue(LineText(lines[i], i == 0), key, &value))
+        continue;
+      std::wstring wide = Utf8ToWide(std::string(value));
+      if (wide.size() > kStoreValueLimit)
+        break; // unusable here: the next file may have it
+      text = std::move(wide);
+      return true;
+    }
+  }
+  return false;
 }
 
 bool TemporaryIsStale(const std::string &path, long pid) {
@@ -211,8 +269,9 @@ StoreRead StoreReadValue(const wchar_t *name, std::wstring &text) {
   const std::lock_guard<std::mutex> guard(g_store_lock);
   CheckTemporariesOnce();
   Lines lines;
-  if (ReadLines(lines) != FileState::kRead)
-    return StoreRead::Unavailable;
+  const FileState state = ReadLines(lines);
+  if (state == FileState::kUnreadable)
+    return StoreRead::Unavailable; // the pilot's file is there: the system's must not stand in for it
   const std::string key = WideToUtf8(name);
   for (size_t i = 0; i < lines.size(); ++i) {
     std::string_view value;
@@ -224,7 +283,9 @@ StoreRead StoreReadValue(const wchar_t *name, std::wstring &text) {
     text = std::move(wide);
     return StoreRead::Read;
   }
-  return StoreRead::Missing;
+  if (ReadSystemValue(key, text))
+    return StoreRead::Read;
+  return state == FileState::kRead ? StoreRead::Missing : StoreRead::Unavailable;
 }
 
 bool StoreWriteValue(const wchar_t *name, const wchar_t *text) {
@@ -279,3 +340,10 @@ bool StoreDeleteAll() {
 }
 
 std::wstring StoreLocation() { return Utf8ToWide(SettingsPath()); }
+
+std::wstring StoreFallbackLocation() {
+  std::string joined;
+  for (const std::string &path : SystemSettingsPaths())
+    joined += (joined.empty() ? "" : ", ") + path;
+  return Utf8ToWide(joined);
+}

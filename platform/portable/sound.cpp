@@ -3,11 +3,14 @@
 
 #include <SDL.h>
 
+#include <climits>
 #include <cstring>
 #include <mutex>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
+#include "platform/diagnostics.h"
 #include "platform/utf8.h"
 
 namespace {
@@ -90,4 +93,60 @@ void PlayWaveAsync(const wchar_t *path) {
   // A new click cuts the one still playing.
   SDL_ClearQueuedAudio(output.device);
   SDL_QueueAudio(output.device, output.samples.data(), static_cast<Uint32>(output.samples.size()));
+}
+
+namespace {
+
+// The folder of the running executable, by the kernel's own link: the folder the program was started from and
+// its PATH say nothing about where it is installed.
+std::string ExecutableFolder() {
+  char buffer[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0)
+    return {};
+  const std::string path(buffer, static_cast<size_t>(n));
+  return path.substr(0, path.rfind('/'));
+}
+
+struct ClickSearch {
+  std::string folder; // of the executable; empty when unknown
+  std::string found;  // empty when there is no click
+};
+
+ClickSearch FindClickSound() {
+  ClickSearch search{ExecutableFolder(), {}};
+  if (search.folder.empty())
+    return search;
+  // Beside the executable: a build folder, or a folder the pilot unpacked; then the installed data folder.
+  for (const std::string &candidate : {search.folder + "/button.wav", search.folder + "/../share/kestrel/button.wav"}) {
+    if (::access(candidate.c_str(), R_OK) == 0) {
+      search.found = candidate;
+      break;
+    }
+  }
+  return search;
+}
+
+const ClickSearch &Click() {
+  static const ClickSearch search = FindClickSound();
+  return search;
+}
+
+} // namespace
+
+const wchar_t *ClickSoundPath() {
+  static const std::wstring path = Utf8ToWide(Click().found);
+  return path.empty() ? nullptr : path.c_str();
+}
+
+void ReportClickSound() {
+  const ClickSearch &search = Click();
+  if (!search.found.empty())
+    WriteDiagnostic("sound: the click is " + search.found);
+  else if (search.folder.empty())
+    WriteDiagnostic("sound: the program's own folder is unknown (/proc/self/exe), so button.wav is not found; the "
+                    "buttons make no click");
+  else
+    WriteDiagnostic("sound: no button.wav beside " + search.folder + " nor in " + search.folder +
+                    "/../share/kestrel; the buttons make no click");
 }

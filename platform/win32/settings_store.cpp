@@ -121,3 +121,5 @@ bool StoreDeleteAll() {
 }
 
 std::wstring StoreLocation() { return L"HKLM\\Software\\Orvel\\KESTREL"; }
+
+std::wstring StoreFallbackLocation() { return {}; }

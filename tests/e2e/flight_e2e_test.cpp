@@ -497,7 +497,9 @@ void FlyOnce(FlightRun &run) {
     WritePortableSettings(run.folder, settings);
     command = {KESTREL_PROGRAM};
     environment = {"SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",         "DISPLAY=" + x.name(),
-                   kNoLeakCheck,          "XDG_CONFIG_HOME=" + run.folder, "XDG_STATE_HOME=" + run.folder};
+                   kNoLeakCheck,          "XDG_CONFIG_HOME=" + run.folder, "XDG_STATE_HOME=" + run.folder,
+                   // never the system's settings of an installed package (/etc/xdg/kestrel)
+                   "XDG_CONFIG_DIRS=" + run.folder + "/system"};
   }
 
   // The feed's own time limits only end what a test program that hung would leave behind.

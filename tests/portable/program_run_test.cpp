@@ -97,6 +97,7 @@ pid_t Start(const std::string &folder, const std::vector<std::string> &args, con
     ::close(fd);
   ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
   ::setenv("XDG_STATE_HOME", folder.c_str(), 1);
+  ::setenv("XDG_CONFIG_DIRS", (folder + "/system").c_str(), 1); // never the machine's own /etc/xdg
   ::setenv("SDL_AUDIODRIVER", "dummy", 1);
   ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1); // as kNoLeakCheck
   for (const std::string &e : env) {
@@ -198,7 +199,8 @@ TEST(ProgramRun, StandardErrorSaysWhereWhyAndWhichPort) {
   EXPECT_TRUE(bound) << ReadTextFile(errors);
   const std::string told = ReadTextFile(errors);
   for (const std::string &line :
-       {"settings: kept in " + folder + "/kestrel/settings.ini\n",
+       {"settings: kept in " + folder + "/kestrel/settings.ini; a setting missing there is taken from " + folder +
+            "/system/kestrel/settings.ini\n",
         std::string(R"(settings: "Step Move" is "fast", not a pan step from 1 to 500; using 100)") + "\n",
         std::string("; trying again every 2 seconds\n")})
     EXPECT_NE(told.find(line), std::string::npos) << line << " in\n" << told;

@@ -12,7 +12,9 @@
 #include <unistd.h>
 
 #include "base/settings.h"
+#include "platform/utf8.h"
 #include "platform/settings_store.h"
+#include "support/diagnostic_lines.h"
 #include "support/test_env.h"
 
 namespace {
@@ -200,5 +202,60 @@ TEST(SettingsFileTest, TemporaryFilesOfInterruptedWritesAreRemoved) {
   for (const auto &f : files)
     EXPECT_EQ(std::filesystem::exists(f.path), !f.stale) << f.path;
   EXPECT_EQ(ReadTextFile(SettingsFile(folder)), "Debug=0\nUDP Port=12000\n");
+}
+
+// An installed package names its theatres in the system's file; the pilot's own file always wins, and nothing read
+// from the system's file is ever written, to either file.
+TEST(SettingsFileTest, TheSystemFileGivesWhatThePilotsFileLacksAndIsNeverWritten) {
+  const std::string folder = UseFreshSettingsStore(), path = SettingsFile(folder);
+  const std::string system = folder + "/system/kestrel/settings.ini", first = folder + "/first/kestrel/settings.ini";
+  const std::string system_text = "GEORGIA map=/usr/share/kestrel/theatres/kestrel-georgia.bmp\nGEORGIA grid=/g.grid\n"
+                                  "Step Move=40\nPilot ID=5\n";
+  std::filesystem::create_directories(folder + "/system/kestrel");
+  std::filesystem::create_directories(folder + "/first/kestrel");
+  std::filesystem::create_directories(folder + "/config/kestrel");
+  ASSERT_TRUE(WriteTextFile(system, system_text));
+  ASSERT_TRUE(WriteTextFile(first, "Pilot ID=9\n"));
+  // The first folder of the list is asked first; a folder that is no absolute path is none.
+  ::setenv("XDG_CONFIG_DIRS", (folder + "/first:relative/folder:" + folder + "/system").c_str(), 1);
+  EXPECT_EQ(StoreFallbackLocation(), Utf8ToWide(first + ", " + system));
+  wchar_t text[kSettingTextCapacity];
+  EXPECT_TRUE(ReadSetting(L"GEORGIA map", text));
+  EXPECT_STREQ(text, L"/usr/share/kestrel/theatres/kestrel-georgia.bmp");
+  EXPECT_EQ(ReadPilotNumber(), 9);
+  EXPECT_EQ(ReadStartupSettings().step_move, 40);
+
+  // The pilot's own lines, an empty one among them, win; the defaults written back never copy a system value.
+  ASSERT_TRUE(WriteTextFile(path, "GEORGIA grid=\nStep Move=30\n"));
+  EXPECT_TRUE(ReadSetting(L"GEORGIA grid", text));
+  EXPECT_STREQ(text, L"");
+  EXPECT_EQ(ReadStartupSettings().step_move, 30);
+  EXPECT_EQ(ReadPilotNumber(), 9);
+  const std::string pilot = ReadTextFile(path);
+  for (const char *system_only : {"GEORGIA map", "Pilot ID", "/usr/share"})
+    EXPECT_EQ(pilot.find(system_only), std::string::npos) << system_only << " in\n" << pilot;
+  EXPECT_NE(pilot.find("Window Width=425\n"), std::string::npos) << "defaults are still written back:\n" << pilot;
+  WriteSetting(L"Pilot ID", L"12");
+  EXPECT_EQ(ReadPilotNumber(), 12);
+  EXPECT_EQ(ReadTextFile(system), system_text);
+  EXPECT_EQ(ReadTextFile(first), "Pilot ID=9\n");
+}
+
+TEST(SettingsFileTest, ASystemFileThatCannotBeReadIsNamedOnceAndDefaultsAreUsed) {
+  const std::string folder = UseFreshSettingsStore();
+  const std::string system = folder + "/system/kestrel/settings.ini";
+  std::filesystem::create_directories(system); // a folder in the file's place: unreadable even to root
+  DiagnosticLines lines;
+  wchar_t text[kSettingTextCapacity];
+  EXPECT_TRUE(ReadSetting(L"GEORGIA map", text));
+  EXPECT_STREQ(text, L"");
+  EXPECT_EQ(ReadStartupSettings().step_move, 100) << "no store yet: numbers count as 0, as before";
+  ASSERT_TRUE(StoreWriteValue(L"Debug", L"0"));
+  EXPECT_EQ(ReadStartupSettings().step_move, 25);
+  int told = 0;
+  for (const std::string &line : lines.Take())
+    told += line == "settings: the system's settings file \"" + system +
+                        "\" cannot be read (a folder, not a file); the settings it would give take their defaults";
+  EXPECT_EQ(told, 1);
 }
 } // namespace

@@ -18,6 +18,8 @@ std::string UseFreshSettingsStore() {
   const std::string folder = MakeScratchFolder();
   ::setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
   ::setenv("XDG_STATE_HOME", (folder + "/state").c_str(), 1);
+  // The machine's own /etc/xdg may hold an installed package's defaults; tests put theirs under system/.
+  ::setenv("XDG_CONFIG_DIRS", (folder + "/system").c_str(), 1);
   StoreDeleteAll();
   return folder;
 }

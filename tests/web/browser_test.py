@@ -114,6 +114,7 @@ class Program:
                 f.write(extra_settings)
             env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(folder, "config"),
                        XDG_STATE_HOME=os.path.join(folder, "state"), SDL_VIDEODRIVER="offscreen",
+                       XDG_CONFIG_DIRS=os.path.join(folder, "system"),  # not an installed package's /etc/xdg
                        SDL_AUDIODRIVER="dummy",
                        # What SDL's drivers allocate reads as leaks in a sanitizer build; the unit tests check
                        # the program's own memory.
