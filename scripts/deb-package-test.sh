@@ -70,7 +70,9 @@ dpkg -x "$deb" "$pkg"
 has() { [ -s "$pkg/$1" ]; }
 for f in usr/bin/kestrel usr/bin/kestrel-feed usr/share/kestrel/button.wav etc/xdg/kestrel/settings.ini \
   usr/share/applications/kestrel.desktop usr/share/icons/hicolor/32x32/apps/kestrel.png \
-  usr/share/man/man1/kestrel.1.gz usr/share/man/man1/kestrel-feed.1.gz usr/share/doc/kestrel/copyright; do
+  usr/share/man/man1/kestrel.1.gz usr/share/man/man1/kestrel-feed.1.gz usr/share/doc/kestrel/copyright \
+  usr/share/kestrel/flightgear/addon/addon-metadata.xml usr/share/kestrel/flightgear/addon/addon-main.nas \
+  usr/share/kestrel/flightgear/data/Protocol/kestrel-monitor.xml usr/share/doc/kestrel/export-scripts.md; do
   check "the package holds /$f" has "$f"
 done
 for t in krasnodar caucasus georgia; do

@@ -73,7 +73,8 @@ value() { # value KEY NAME: the REG_SZ text of a value; fails when the value is 
 value_is() { [ "$(value "$1" "$2")" = "$3" ]; }
 installed_files() {
   local f
-  for f in kestrel.exe button.wav README.txt Uninstall.exe theatres/kestrel-{krasnodar,caucasus,georgia}.{bmp,grid}; do
+  for f in kestrel.exe button.wav README.txt Uninstall.exe theatres/kestrel-{krasnodar,caucasus,georgia}.{bmp,grid} \
+    export-scripts.md flightgear/addon/addon-metadata.xml flightgear/data/Protocol/kestrel-monitor.xml; do
     [ -s "$folder/$f" ] || { echo "wine-installer-test: $f is not installed" >&2; return 1; }
   done
 }
