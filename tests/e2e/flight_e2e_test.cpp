@@ -172,19 +172,19 @@ struct TextLine {
 };
 
 // The DATABASES page's lines of text below the messages: CURRENT MAP, CURRENT VERSION and the five counts (routes,
-// tags, messages, aircraft, hosts). The counts are centred, so a line whose count changed differs as a whole.
+// tags, messages, aircraft, hosts). The counts are centred, so a line whose count changed differs as a whole. The
+// lines stand a text height apart; within one, smoothed glyphs can leave a row or two without a pixel of the exact
+// colour above the tips of parentheses (GDI under Wine), which belong to the line above them all the same.
 std::vector<TextLine> DatabaseLines(const Image &image) {
+  constexpr int kGapInALine = 3;
   std::vector<TextLine> lines;
   if (image.pixels.empty())
     return lines;
-  bool open = false;
   for (int y = kBelowMessages; y < image.height; ++y) {
-    const bool inked = Count(image, kDatabaseText, Box{60, y, image.width - 60, y + 1}) > 0;
-    if (inked && !open)
-      lines.push_back(TextLine{y, y, {}});
-    open = inked;
-    if (!inked)
+    if (Count(image, kDatabaseText, Box{60, y, image.width - 60, y + 1}) == 0)
       continue;
+    if (lines.empty() || y > lines.back().bottom + kGapInALine)
+      lines.push_back(TextLine{y, y, {}});
     TextLine &line = lines.back();
     line.bottom = y + 1;
     for (int x = 60; x < image.width - 60; ++x)
