@@ -6,8 +6,19 @@
 # wineserver shared with anything else; making it costs about 8 seconds, so it is made once per run, not
 # per test. Environment: KESTREL_WIN32_BUILD (default build/win32), KESTREL_WINEPREFIX (default
 # build/wineprefix); extra arguments go to ctest.
+#
+# run-wine-tests.sh --run COMMAND [ARGS...] runs COMMAND in that prefix and on that display instead of the tests
+# (scripts/stress-e2e.sh runs the Windows end-to-end flight so, many times over one prefix).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+run=()
+if [ "${1:-}" = "--run" ]; then
+  shift
+  [ "$#" -gt 0 ] || { echo "run-wine-tests: --run needs a command" >&2; exit 2; }
+  run=("$@")
+  set --
+fi
 
 build_dir=${KESTREL_WIN32_BUILD:-build/win32}
 prefix=${KESTREL_WINEPREFIX:-build/wineprefix}
@@ -21,7 +32,6 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 xvfb_pid=
-display_file=$(mktemp)
 cleanup() {
   # Only what this run started: the prefix's own wineserver and our Xvfb.
   wineserver -k 2>/dev/null || true
@@ -29,25 +39,28 @@ cleanup() {
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
   fi
-  rm -f "$display_file"
 }
 trap cleanup EXIT
 
-# Xvfb chooses a free display number itself and reports it on the given descriptor.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$display_file" ] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || { echo "run-wine-tests: Xvfb did not start" >&2; exit 1; }
-  sleep 0.1
-done
-[ -s "$display_file" ] || { echo "run-wine-tests: Xvfb reported no display" >&2; exit 1; }
-export DISPLAY=:$(head -n 1 "$display_file")
+# Xvfb chooses a free display number itself and writes it to the pipe once it accepts connections; a server that
+# cannot start closes the pipe instead. The read waits for either, however long a loaded machine takes; its limit
+# only ends a hung start.
+coproc XVFB { exec Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null; }
+xvfb_pid=$XVFB_PID
+number=
+read -r -t 300 number <&"${XVFB[0]}" || true
+[ -n "$number" ] || { echo "run-wine-tests: Xvfb did not start (it reported no display number)" >&2; exit 1; }
+export DISPLAY=:$number
 
 rm -rf "$WINEPREFIX"
 echo "run-wine-tests: new Wine prefix $WINEPREFIX on display $DISPLAY"
 wineboot -i >/dev/null 2>&1
 wineserver -w
+
+if [ "${#run[@]}" -gt 0 ]; then
+  "${run[@]}"
+  exit
+fi
 
 ctest --test-dir "$build_dir" --output-on-failure "$@"
 # The program itself on the same prefix and display, the native feed flying to it: map, ownship, route, bullseye,
