@@ -45,7 +45,7 @@ trap cleanup EXIT
 # Xvfb chooses a free display number itself and writes it to the pipe once it accepts connections; a server that
 # cannot start closes the pipe instead. The read waits for either, however long a loaded machine takes; its limit
 # only ends a hung start.
-coproc XVFB { exec Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null; }
+coproc XVFB { exec Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>&1 >/dev/null 2>/dev/null; }
 xvfb_pid=$XVFB_PID
 number=
 read -r -t 300 number <&"${XVFB[0]}" || true
