@@ -42,14 +42,33 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Xvfb chooses a free display number itself and writes it to the pipe once it accepts connections; a server that
-# cannot start closes the pipe instead. The read waits for either, however long a loaded machine takes; its limit
-# only ends a hung start.
-coproc XVFB { exec Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>&1 >/dev/null 2>/dev/null; }
-xvfb_pid=$XVFB_PID
+# Xvfb on a display number chosen here: left to itself (-displayfd alone) it takes the lowest number free in this
+# network namespace, and a run in another namespace that shares /tmp does the same and replaces the socket file of that
+# number (a server whose file was replaced so has been seen to leave new clients unanswered for minutes). So: a high
+# number, apart for each run, past any number whose socket file is there. Xvfb writes the number to the FIFO once it
+# accepts connections, or ends (the number is in use) and closes it; the read waits for either, however long a loaded
+# machine takes, and its limit only ends a hung start.
 number=
-read -r -t 300 number <&"${XVFB[0]}" || true
-[ -n "$number" ] || { echo "run-wine-tests: Xvfb did not start (it reported no display number)" >&2; exit 1; }
+first=$(($$ % 800))
+report=$(mktemp -d)/display
+mkfifo "$report"
+for i in $(seq 0 49); do
+  candidate=$((100 + (first + i) % 800))
+  [ ! -e "/tmp/.X11-unix/X$candidate" ] && [ ! -e "/tmp/.X$candidate-lock" ] || continue
+  Xvfb ":$candidate" -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$report" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  reported=
+  read -r -t 300 reported <"$report" || true
+  if [ "$reported" = "$candidate" ]; then
+    number=$candidate
+    break
+  fi
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=
+done
+rm -r "$(dirname "$report")"
+[ -n "$number" ] || { echo "run-wine-tests: Xvfb did not start on any of 50 display numbers" >&2; exit 1; }
 export DISPLAY=:$number
 
 rm -rf "$WINEPREFIX"
