@@ -6,7 +6,9 @@
 # free, the moment it binds it.
 #
 # Called by run-wine-tests.sh with WINEPREFIX and DISPLAY set (the run's own prefix and Xvfb), after the smoke run,
-# whose settings it removes first. Builds the zip with scripts/make-release.sh; about 20 seconds, at most 90.
+# whose settings it removes first. Builds the zip with scripts/make-release.sh; about 20 seconds. Every wait is for a
+# state (a line in the debugger output, a colour on the screen, a process ended); each has its own limit, which only
+# ends a run that hangs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -19,7 +21,7 @@ if [ ! -x "$feed" ]; then
   cmake --build build/native -j2 --target kestrel-feed >/dev/null
 fi
 [ -s build/theatres/kestrel-georgia.bmp ] || tools/theatres/make-theatres.sh build/theatres >/dev/null
-deadline=$((SECONDS + 90)) # only ends a run that hangs; every wait below is for a state
+hung=120 # seconds: a state not reached by then never will be
 
 work=$(mktemp -d /tmp/kestrel-wine-release-XXXXXX)
 zip=$(scripts/make-release.sh "$work/zip")
@@ -33,9 +35,9 @@ folder=$install/$name
 program_pid= holder_pid=
 finish() {
   if [ -n "$program_pid" ]; then
+    # Closed as a pilot closes it; killed only when it does not end, so that nothing is left running.
     wine taskkill /im kestrel.exe >/dev/null 2>&1 || true
-    for _ in $(seq 50); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$program_pid" 2>/dev/null || true
+    until_true ended "$program_pid" || kill -KILL "$program_pid" 2>/dev/null || true
   fi
   [ -z "$holder_pid" ] || kill -INT "$holder_pid" 2>/dev/null || true
   wait 2>/dev/null || true
@@ -54,13 +56,16 @@ check() { # check DESCRIPTION COMMAND...: runs the command, reports ok or FAIL
     failures=$((failures + 1))
   fi
 }
-# until COMMAND...: polls the command until it succeeds; false when the run's deadline passes first.
+# until_true COMMAND...: polls the command until it succeeds; false when the state it checks has not come within
+# the limit for a hung run.
 until_true() {
+  local limit=$((SECONDS + hung))
   while ! "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
+    [ "$SECONDS" -lt "$limit" ] || return 1
     sleep 0.2
   done
 }
+ended() { ! kill -0 "$1" 2>/dev/null; }
 
 # The pilot's registry has nothing of KESTREL yet; the smoke run before this one left its settings.
 for key in 'HKLM\Software\Orvel\KESTREL' 'HKCU\Software\Orvel\KESTREL'; do
@@ -79,10 +84,12 @@ check "setup.cmd wrote the KRASNODAR grid of the unpacked folder" \
   registry_holds "KRASNODAR_KRAI GRID" "$windows_folder\\theatres\\kestrel-krasnodar.grid"
 
 # What a pilot may get wrong, for the diagnostic lines: a port that another program holds, and a setting that is no
-# number. The window goes to the screen's corner, where the screenshots look for it.
-"$feed" record --port 0 --seconds 85 /dev/null 2>"$work/holder.log" &
+# number. The window goes to the screen's corner, where the screenshots look for it. The holder lets the port go when
+# the program has said it cannot bind it; its own time limit only ends it should this script be killed.
+"$feed" record --port 0 --seconds 1800 /dev/null 2>"$work/holder.log" &
 holder_pid=$!
-until_true grep -q ' port [0-9]' "$work/holder.log"
+until_true grep -q ' port [0-9]' "$work/holder.log" ||
+  { echo "wine-release-test: kestrel-feed record never said which UDP port it holds" >&2; exit 1; }
 port=$(sed -n 's/.* port \([0-9]*\) .*/\1/p' "$work/holder.log" | head -n 1)
 setting() { wine reg add 'HKLM\Software\Orvel\KESTREL' /v "$1" /d "$2" /f >/dev/null 2>&1; }
 setting "UDP Port" "$port"
@@ -103,22 +110,26 @@ wait "$holder_pid" || true
 holder_pid=
 check "debugger output: the port bound once it is free" until_true told "listener: listening on UDP port $port"
 
-land() { # pixels of the map's land colour in the window at the screen's corner
+pixels() { # pixels of one colour in the window at the screen's corner
   import -window root -crop 425x425+0+0 +repage "$work/screen.png" 2>/dev/null &&
-    convert "$work/screen.png" -fill black +opaque '#181C16' -fill white -opaque '#181C16' \
-      -format '%[fx:round(mean*w*h)]' info:
+    convert "$work/screen.png" -fill black +opaque "$1" -fill white -opaque "$1" -format '%[fx:round(mean*w*h)]' info:
 }
+land() { pixels '#181C16'; } # the map's land colour
 window=
 find_window() { window=$(xdotool search --name 'v[0-9]' 2>/dev/null | head -n 1) && [ -n "$window" ]; }
 until_true find_window || { echo "wine-release-test: the program's window did not appear" >&2; exit 1; }
 xdotool windowfocus --sync "$window" 2>/dev/null || true
+# The window's first frame, its label plates drawn: before it, a screen without land says nothing.
+painted() { [ "$(pixels '#004000')" -gt 100 ]; }
+until_true painted || { echo "wine-release-test: the window never showed its first frame (label plates)" >&2; exit 1; }
 check "no map before LOAD GEORGIA" [ "$(land)" -lt 100 ]
-# MODE to DATABASES, then LOAD GEORGIA, then MODE back to MONITORING. A key for the same button as the one before acts
-# only after a bezel poll in between, so between the MODE presses goes a key of no action on that page (7 on TAGGING,
-# F1 on FAILURES STATUS and SQUAD GROUP): every key acts, whatever the timing.
+# MODE to DATABASES, then LOAD GEORGIA, then MODE back to MONITORING. The display handles keys in the order they
+# come, and a key for the same button as the one before acts only after a bezel poll in between, so between the
+# MODE presses goes a key of no action on that page (7 on TAGGING, F1 on FAILURES STATUS and SQUAD GROUP): every key
+# acts, whatever the timing, and the map on the screen is the state the whole sequence ends in.
 xdotool key --window "$window" m 7 m F1 m F1 m 3 m
 map_shown() { [ "$(land)" -gt 20000 ]; }
-check "LOAD GEORGIA shows the map" until_true map_shown
+check "LOAD GEORGIA shows the map (over 20000 pixels of land)" until_true map_shown
 
 if [ "$failures" -ne 0 ]; then
   echo "wine-release-test: $failures check(s) failed; logs in $work" >&2

@@ -3,9 +3,11 @@
 // checked.
 //
 // The run presses the bezel's buttons through the keyboard and goes on to the next step when the screen shows the
-// outcome of the last one, never after a set time: a slow machine makes it slower, not different. The portable
-// program runs on an Xvfb of the test's own; with KESTREL_E2E_WINDOWS_PROGRAM set to kestrel.exe, the Windows build
-// runs under Wine on the DISPLAY and WINEPREFIX the caller prepared (scripts/wine-smoke.sh).
+// state that step needs, never after a set time: a slow machine makes it slower, not different. Every state waited
+// for stays true once reached (a page shown, a count changed, the ownship drawn where the view follows it), so a frame
+// taken late shows it as well as one taken at once; the run stops at the first state that never came, naming it. The
+// portable program runs on an Xvfb of the test's own; with KESTREL_E2E_WINDOWS_PROGRAM set to kestrel.exe, the Windows
+// build runs under Wine on the DISPLAY and WINEPREFIX the caller prepared (scripts/wine-smoke.sh).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -38,8 +40,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A state the run waits for that has not come by then never will: the deadline only ends a hung run.
-constexpr auto kStateDeadline = std::chrono::seconds(45);
+// A state the run waits for that has not come by then never will: the deadline only ends a hung run. It is generous
+// because a sanitizer build on a loaded machine can take several times as long as a plain one for a map load.
+constexpr auto kStateDeadline = std::chrono::seconds(120);
 constexpr auto kPollPeriod = std::chrono::milliseconds(50);
 
 // The window: 425 pixels square in MFD mode at the screen's top left corner; the base text height is 425 * 17 / 520.
@@ -117,12 +120,31 @@ double MeanDifference(const Image &a, const Image &b, Box box, int dx, int dy) {
   return sum / n;
 }
 
-// How the map moved from one frame to a later one, in a band below the ownship clear of labels and messages.
+// The bearing and distance label of the steering cue: opaque, in the route's colours, from 40 pixels below the centre.
+constexpr int kCueLabelTop = kCentre + 36, kCueLabelBottom = kCentre + 66;
+
+// The lowest pixel of the route's colour in the columns about the centre, clear of the cue's label: the bottom of
+// the route's first point, Batumi, where the flight starts, or of the line that leaves it northwards; -1 when there
+// is none. While the ownship flies north from Batumi and the view follows it, this row only goes down the display
+// (it stands still for a moment while the point passes behind the label), for the two minutes to Poti.
+int RouteStartRow(const Image &image) {
+  for (int y = kWindow - 1; y >= kBelowMessages; --y)
+    if ((y < kCueLabelTop || y >= kCueLabelBottom) &&
+        Count(image, kRouteLine, Box{kCentre - 40, y, kCentre + 40, y + 1}) > 0)
+      return y;
+  return -1;
+}
+
+// How the map moved from one frame to a later one, in a band below the ownship clear of labels and messages. The
+// later frame is the first after the route's start slid down: a few pixels on, or some 30 when the point was behind
+// the cue's label; the search reaches 60, a quarter of a minute of the flight.
+constexpr int kMostMotion = 60;
 struct Motion {
   int dx = 0, dy = 0;
   double best = 1e9, unmoved = 0;
-  // Northwards from Batumi the map slides down the display; a match much better than no move at all.
-  bool Northwards() const { return dy >= 2 && std::abs(dx) <= 4 && best < unmoved / 2; }
+  // Northwards from Batumi the map slides down the display (and a little left, the route bearing east of north);
+  // a match much better than no move at all.
+  bool Northwards() const { return dy >= 2 && std::abs(dx) <= 4 + dy / 10 && best < unmoved / 2; }
 };
 
 Motion MapMotion(const Image &a, const Image &b) {
@@ -130,9 +152,11 @@ Motion MapMotion(const Image &a, const Image &b) {
   Motion motion;
   if (a.pixels.empty() || b.pixels.empty())
     return motion;
-  for (int dy = -4; dy <= 20; ++dy)
+  for (int dy = -4; dy <= kMostMotion; ++dy)
     for (int dx = -6; dx <= 6; ++dx) {
-      const double d = MeanDifference(a, b, band, dx, dy); // a's pixel found dx, dy away in b
+      // The rows of a whose pixels stay inside the band in b.
+      const Box rows{band.left, band.top, band.right, std::min(band.bottom, band.bottom - dy)};
+      const double d = MeanDifference(a, b, rows, dx, dy); // a's pixel found dx, dy away in b
       if (d < motion.best) {
         motion = Motion{dx, dy, d, 0};
       }
@@ -148,19 +172,19 @@ struct TextLine {
 };
 
 // The DATABASES page's lines of text below the messages: CURRENT MAP, CURRENT VERSION and the five counts (routes,
-// tags, messages, aircraft, hosts). The counts are centred, so a line whose count changed differs as a whole.
+// tags, messages, aircraft, hosts). The counts are centred, so a line whose count changed differs as a whole. The
+// lines stand a text height apart; within one, smoothed glyphs can leave a row or two without a pixel of the exact
+// colour above the tips of parentheses (GDI under Wine), which belong to the line above them all the same.
 std::vector<TextLine> DatabaseLines(const Image &image) {
+  constexpr int kGapInALine = 3;
   std::vector<TextLine> lines;
   if (image.pixels.empty())
     return lines;
-  bool open = false;
   for (int y = kBelowMessages; y < image.height; ++y) {
-    const bool inked = Count(image, kDatabaseText, Box{60, y, image.width - 60, y + 1}) > 0;
-    if (inked && !open)
-      lines.push_back(TextLine{y, y, {}});
-    open = inked;
-    if (!inked)
+    if (Count(image, kDatabaseText, Box{60, y, image.width - 60, y + 1}) == 0)
       continue;
+    if (lines.empty() || y > lines.back().bottom + kGapInALine)
+      lines.push_back(TextLine{y, y, {}});
     TextLine &line = lines.back();
     line.bottom = y + 1;
     for (int x = 60; x < image.width - 60; ++x)
@@ -233,6 +257,7 @@ int Reap(pid_t pid, Clock::time_point deadline) {
 // The frame a step of the run stopped at: the first that showed the step's outcome, or the last one looked at.
 struct Step {
   bool reached = false;
+  std::string state; // what the step waited for, in words
   Image frame;
 };
 
@@ -284,6 +309,7 @@ bool WriteWindowsSettings(const std::string &folder, const std::map<std::string,
 constexpr const char *kTitle = "Corvia v";
 
 enum Page { kMonitoring, kTagging, kFailures, kSquad, kDatabases, kPageCount };
+constexpr const char *kPageNames[kPageCount] = {"MONITORING", "TAGGING", "FAILURES STATUS", "SQUAD GROUP", "DATABASES"};
 
 // Drives the display: key presses, and frames until the screen shows what a step waits for.
 class Pilot {
@@ -294,14 +320,15 @@ public:
     const Clock::time_point deadline = Clock::now() + kStateDeadline;
     while (x_.FindWindow(kTitle) == 0) {
       if (Ended() || Clock::now() > deadline)
-        return Fail("the program's window never appeared");
+        return Fail("the program's window (title \"" + std::string(kTitle) + "...\") never appeared");
       std::this_thread::sleep_for(kPollPeriod);
     }
     return true;
   }
 
-  // Frames until one shows the state; the step keeps that frame, or the last one when the state never came.
-  bool WaitFor(const std::string &step, const std::function<bool(const Image &)> &shown) {
+  // Frames until one shows the state the step needs; the step keeps that frame, or the last one when the state never
+  // came, and then the run fails naming the step and the state.
+  bool WaitFor(const std::string &step, const std::string &state, const std::function<bool(const Image &)> &shown) {
     const Clock::time_point deadline = Clock::now() + kStateDeadline;
     Step &s = run_.steps[step];
     for (;;) {
@@ -315,6 +342,10 @@ public:
       std::this_thread::sleep_for(kPollPeriod);
     }
     SavePng(s.frame, run_.folder + "/" + step + ".png");
+    s.state = state;
+    if (!s.reached && !program_exited_)
+      Fail("step '" + step + "' never showed " + state + " within " + std::to_string(kStateDeadline.count()) +
+           " s; its last frame is " + run_.folder + "/" + step + ".png");
     return s.reached;
   }
 
@@ -328,13 +359,18 @@ public:
     return x_.PressKey(kTitle, key) || Fail("key press refused by the X server");
   }
 
-  // MODE, and the next page shown: its buttons' plates differ from the last page's.
+  // MODE, and the next page shown: its buttons' plates differ from those of the page shown before (the frame the last
+  // step stopped at), and stay so until the next MODE.
   bool NextPage(const std::string &step) {
     Image before;
-    x_.Grab(kWindow, kWindow, before);
-    if (!Press("m") || !WaitFor(step, [&](const Image &now) { return PlateChange(before, now) > 100; }))
-      return Fail("MODE did not change the page (step '" + step + "')");
-    page_ = static_cast<Page>((page_ + 1) % kPageCount);
+    if (!x_.Grab(kWindow, kWindow, before))
+      return Fail("no screenshot of the " + std::string(kPageNames[page_]) + " page before MODE");
+    const Page next = static_cast<Page>((page_ + 1) % kPageCount);
+    const std::string state = "the " + std::string(kPageNames[next]) + " page (label plates other than the " +
+                              kPageNames[page_] + " page's) after MODE";
+    if (!Press("m") || !WaitFor(step, state, [&](const Image &now) { return PlateChange(before, now) > 100; }))
+      return false;
+    page_ = next;
     return true;
   }
 
@@ -373,16 +409,23 @@ private:
   std::string last_key_;
 };
 
-// The whole flight, step by step; returns early when the display cannot be driven any further.
+// The whole flight, step by step; each step waits for the state it needs and the run ends at the first that never
+// came (the pilot's error names it).
 void Fly(FlightRun &run, Pilot &pilot, const std::function<pid_t()> &start_flight) {
-  if (!pilot.FindWindow() || !pilot.WaitFor("start", [](const Image &f) { return Count(f, kPlate, kWhole) > 100; }) ||
+  if (!pilot.FindWindow() ||
+      !pilot.WaitFor("start", "the first frame (the MONITORING page's label plates)",
+                     [](const Image &f) { return Count(f, kPlate, kWhole) > 100; }) ||
       !pilot.GoTo(kDatabases, "databases before") ||
-      !pilot.WaitFor("databases before", [](const Image &f) { return DatabaseLines(f).size() == 7; }))
+      !pilot.WaitFor("databases before", "the DATABASES page's seven lines of text",
+                     [](const Image &f) { return DatabaseLines(f).size() == kDatabaseLineCount; }))
     return;
   const std::vector<TextLine> before = DatabaseLines(pilot.Frame("databases before"));
-  pilot.Press("3"); // LOAD GEORGIA
-  pilot.WaitFor("map loaded", [&](const Image &f) { return LineChanged(before, DatabaseLines(f), kCurrentMap); });
-  if (!pilot.NextPage("map") || !pilot.WaitFor("map", [](const Image &f) { return MapShare(f) > 0.3; }))
+  if (!pilot.Press("3") || // LOAD GEORGIA
+      !pilot.WaitFor("map loaded", "another CURRENT MAP line on the DATABASES page after LOAD GEORGIA",
+                     [&](const Image &f) { return LineChanged(before, DatabaseLines(f), kCurrentMap); }) ||
+      !pilot.NextPage("map") ||
+      !pilot.WaitFor("map", "the GEORGIA map over a third of the MONITORING page",
+                     [](const Image &f) { return MapShare(f) > 0.3; }))
     return;
 
   // The flight starts once the map is loaded, so that its first route lands on the map.
@@ -390,53 +433,74 @@ void Fly(FlightRun &run, Pilot &pilot, const std::function<pid_t()> &start_fligh
     pilot.Fail("kestrel-feed did not start");
     return;
   }
-  pilot.WaitFor("flying", [](const Image &f) {
-    return Count(f, kRouteLine, kWhole) > 30 && Count(f, kSteeringCue, kWhole) > 30;
-  });
-  const Image &flying = pilot.Frame("flying");
-  pilot.WaitFor("moved", [&](const Image &f) { return MapMotion(flying, f).Northwards(); });
+  // The route and the steering cue come in the feed's first datagrams, a moment before its first position: the step
+  // waits for the ownship drawn at the centre too, where the view follows it from then on, over the route's start.
+  if (!pilot.WaitFor("flying", "the route, the steering cue and the ownship drawn at the centre over the route's start",
+                     [](const Image &f) {
+                       return Count(f, kRouteLine, kWhole) > 30 && Count(f, kSteeringCue, kWhole) > 30 &&
+                              OwnshipPixels(f) > 15 && RouteStartRow(f) >= 0;
+                     }))
+    return;
+  const int start_row = RouteStartRow(pilot.Frame("flying"));
+  if (!pilot.WaitFor("moved",
+                     "the route's start slid down under the ownship at the centre (the view followed it north)",
+                     [&](const Image &f) { return OwnshipPixels(f) > 15 && RouteStartRow(f) >= start_row + 2; }))
+    return;
 
   // CLEAR MSGS on the DATABASES page, then MONITORING again: the pictures of the checks below are free of the
-  // nine route messages.
-  if (!pilot.GoTo(kDatabases, "databases to clear") || !pilot.Press("7") || !pilot.GoTo(kMonitoring, "monitoring"))
+  // nine route messages. The display handles keys in the order they come, so the MONITORING page shown after the
+  // press is the state that CLEAR MSGS was carried out.
+  if (!pilot.GoTo(kDatabases, "databases to clear") || !pilot.Press("7") || !pilot.GoTo(kMonitoring, "monitoring") ||
+      !pilot.WaitFor("monitoring", "the map and the ownship at the centre on the MONITORING page",
+                     [](const Image &f) { return MapShare(f) > 0.3 && OwnshipPixels(f) > 15; }))
     return;
-  pilot.WaitFor("monitoring", [](const Image &f) { return MapShare(f) > 0.3 && OwnshipPixels(f) > 15; });
 
   const int rings_before = Count(pilot.Frame("monitoring"), kRangeRings, kBelowOverlay);
-  pilot.Press("8"); // SET BULLS
-  pilot.WaitFor("bulls", [&](const Image &f) { return Count(f, kRangeRings, kBelowOverlay) > rings_before + 400; });
+  if (!pilot.Press("8") || // SET BULLS
+      !pilot.WaitFor("bulls", "the bullseye's range rings after SET BULLS",
+                     [&](const Image &f) { return Count(f, kRangeRings, kBelowOverlay) > rings_before + 400; }))
+    return;
 
   // JOIN SQUAD: the peers report all along, and their aircraft are drawn once the display has joined.
   if (!pilot.GoTo(kSquad, "squad"))
     return;
   const int plate_before = JoinPlate(pilot.Frame("squad"));
-  pilot.Press("0");
-  pilot.WaitFor("joined", [&](const Image &f) { return JoinPlate(f) > plate_before + 50; });
-  if (!pilot.GoTo(kMonitoring, "squad mates"))
+  if (!pilot.Press("0") ||
+      !pilot.WaitFor("joined", "the join button's longer label (DISJOIN SQUAD) after JOIN SQUAD",
+                     [&](const Image &f) { return JoinPlate(f) > plate_before + 50; }) ||
+      !pilot.GoTo(kMonitoring, "squad mates") ||
+      !pilot.WaitFor("squad mates", "the squad mates' aircraft on the MONITORING page",
+                     [](const Image &f) { return Count(f, kSquadMate, kBelowOverlay) > 40; }))
     return;
-  pilot.WaitFor("squad mates", [](const Image &f) { return Count(f, kSquadMate, kBelowOverlay) > 40; });
 
-  // TAG CENTER, joined, so that the tag also goes to the peer.
+  // TAG CENTER, joined, so that the tag also goes to the peer. The TAGGING view stays where it was (sync is off), so
+  // the new tag stays in the middle.
   if (!pilot.NextPage("tagging"))
     return;
   const int fill_before = TagFillInTheMiddle(pilot.Frame("tagging"));
-  pilot.Press("0");
-  pilot.WaitFor("tagged", [&](const Image &f) { return TagFillInTheMiddle(f) > fill_before + 40; });
-
-  if (!pilot.GoTo(kDatabases, "databases after"))
+  if (!pilot.Press("0") ||
+      !pilot.WaitFor("tagged", "a new tag's symbol in the middle of the TAGGING page after TAG CENTER",
+                     [&](const Image &f) { return TagFillInTheMiddle(f) > fill_before + 40; }) ||
+      !pilot.GoTo(kDatabases, "databases after") ||
+      !pilot.WaitFor("databases after", "other route, tag and aircraft counts on the DATABASES page",
+                     [&](const Image &f) {
+                       const std::vector<TextLine> after = DatabaseLines(f);
+                       return LineChanged(before, after, kRoutes) && LineChanged(before, after, kTags) &&
+                              LineChanged(before, after, kAircraft);
+                     }))
     return;
-  pilot.WaitFor("databases after", [&](const Image &f) {
-    const std::vector<TextLine> after = DatabaseLines(f);
-    return LineChanged(before, after, kRoutes) && LineChanged(before, after, kTags) &&
-           LineChanged(before, after, kAircraft);
-  });
 
   // The own position goes to the peer while joined; the tag went out when it was made.
   const Clock::time_point deadline = Clock::now() + kStateDeadline;
-  while (Clock::now() < deadline) {
+  for (;;) {
     run.sent = ReadFile(run.folder + "/sent.txt");
     if (run.sent.find("KESTREL SQUAD:") != std::string::npos && run.sent.find("KESTREL TAG:") != std::string::npos)
       break;
+    if (Clock::now() > deadline) {
+      pilot.Fail("the squad peer never received both a KESTREL SQUAD: and a KESTREL TAG: datagram (" + run.folder +
+                 "/sent.txt)");
+      break;
+    }
     std::this_thread::sleep_for(kPollPeriod);
   }
 }
@@ -564,11 +628,11 @@ protected:
     RecordProperty("folder", g_run->folder);
   }
 
-  // The frame of a step; a step that never showed its outcome fails the check that needs it.
+  // The frame of a step; a step that never showed its state fails the check that needs it.
   static const Image &At(const std::string &step) {
     const Step &s = g_run->steps[step];
-    EXPECT_TRUE(s.reached) << "step '" << step << "' never showed its outcome; its last frame is " << g_run->folder
-                           << "/" << step << ".png";
+    EXPECT_TRUE(s.reached) << "step '" << step << "' never showed " << (s.state.empty() ? "its state" : s.state)
+                           << "; its last frame is " << g_run->folder << "/" << step << ".png";
     return s.frame;
   }
 };
@@ -577,8 +641,11 @@ TEST_F(FlightEndToEnd, MapAppearsWithTheLoadAndTheOwnshipFliesOverIt) {
   EXPECT_LT(MapShare(At("start")), 0.01);
   EXPECT_TRUE(LineChanged(DatabaseLines(At("databases before")), DatabaseLines(At("map loaded")), kCurrentMap));
   EXPECT_GT(MapShare(At("map")), 0.3);
-  // The view follows the ownship: it stays in the middle in yellow while the map slides under it.
+  // The view follows the ownship: it stays in the middle in yellow while the map and the route slide under it.
+  EXPECT_GT(OwnshipPixels(At("flying")), 15);
+  EXPECT_GT(OwnshipPixels(At("moved")), 15);
   EXPECT_GT(OwnshipPixels(At("monitoring")), 15);
+  EXPECT_GE(RouteStartRow(At("moved")), RouteStartRow(At("flying")) + 2);
   const Motion motion = MapMotion(At("flying"), At("moved"));
   EXPECT_TRUE(motion.Northwards()) << "dx " << motion.dx << " dy " << motion.dy << " difference " << motion.best
                                    << " unmoved " << motion.unmoved;

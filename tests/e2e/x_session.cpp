@@ -59,12 +59,12 @@ XSession::~XSession() {
   }
 }
 
-bool XSession::StartPrivate() {
+// Starts Xvfb on display :number; true once it accepts connections, false when it ended instead (the number is in use)
+// or did not say so within the limit for a hung start.
+bool XSession::StartXvfb(int number) {
   int report[2];
-  if (::pipe(report) != 0) {
-    error_ = "no pipe for Xvfb's display number";
+  if (::pipe(report) != 0)
     return false;
-  }
   xvfb_ = ::fork();
   if (xvfb_ == 0) {
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
@@ -72,24 +72,46 @@ bool XSession::StartPrivate() {
     const int null = ::open("/dev/null", O_WRONLY);
     ::dup2(null, 1);
     ::dup2(null, 2);
-    const std::string fd = std::to_string(report[1]);
-    ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-             static_cast<char *>(nullptr));
+    const std::string display = ":" + std::to_string(number), fd = std::to_string(report[1]);
+    ::execlp("Xvfb", "Xvfb", display.c_str(), "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
+             "tcp", static_cast<char *>(nullptr));
     ::_exit(127);
   }
   ::close(report[1]);
   // Xvfb writes the display number once it accepts connections; a server that cannot start closes the pipe.
-  std::string number;
+  std::string reported;
   pollfd wait{report[0], POLLIN, 0};
   char c = 0;
-  while (::poll(&wait, 1, 60000) == 1 && ::read(report[0], &c, 1) == 1 && c != '\n')
-    number += c;
+  while (::poll(&wait, 1, 120000) == 1 && ::read(report[0], &c, 1) == 1 && c != '\n')
+    reported += c;
   ::close(report[0]);
-  if (number.empty()) {
-    error_ = "Xvfb did not start (is the xvfb package installed?)";
-    return false;
+  if (reported == std::to_string(number))
+    return true;
+  if (xvfb_ > 0) {
+    ::kill(xvfb_, SIGTERM);
+    ::waitpid(xvfb_, nullptr, 0);
   }
-  return Connect(":" + number);
+  xvfb_ = -1;
+  return false;
+}
+
+bool XSession::StartPrivate() {
+  // Left to itself (-displayfd alone) Xvfb takes the lowest number free in this network namespace. A run in another
+  // namespace that shares /tmp (another sandbox on the machine) does the same and replaces the socket file of that
+  // number; a server whose socket file was replaced so has been seen to leave new clients unanswered for minutes. So
+  // the number is chosen here: high, apart for each test process, and past any number whose socket file is there.
+  const int first = static_cast<int>(::getpid() % kDisplaySpan);
+  for (int i = 0; i < 50; ++i) {
+    const int number = kFirstDisplay + (first + i) % kDisplaySpan;
+    const std::string n = std::to_string(number);
+    if (::access(("/tmp/.X11-unix/X" + n).c_str(), F_OK) == 0 || ::access(("/tmp/.X" + n + "-lock").c_str(), F_OK) == 0)
+      continue;
+    if (StartXvfb(number))
+      return Connect(":" + n);
+  }
+  error_ = "Xvfb did not start on any of 50 display numbers from :" + std::to_string(kFirstDisplay + first) +
+           " (is the xvfb package installed?)";
+  return false;
 }
 
 bool XSession::Connect(const std::string &display) {

@@ -23,8 +23,9 @@ public:
   XSession &operator=(const XSession &) = delete;
   ~XSession();
 
-  // Starts Xvfb, which picks a free display number itself, and connects to it. False with the reason in error().
+  // Starts Xvfb on a free display number from kFirstDisplay on and connects to it. False with the reason in error().
   bool StartPrivate();
+  static constexpr int kFirstDisplay = 100, kDisplaySpan = 800;
   // Connects to a display someone else runs (the DISPLAY of the Wine tests).
   bool Connect(const std::string &display);
   // ":N", for the DISPLAY of the programs the run starts.
@@ -39,6 +40,8 @@ public:
   bool Grab(int width, int height, Image &image);
 
 private:
+  bool StartXvfb(int number);
+
   void *display_ = nullptr; // Display *
   pid_t xvfb_ = -1;
   std::string name_;

@@ -28,7 +28,7 @@ import urllib.request
 
 import websocket  # python3-websocket
 
-HUNG = 60.0  # seconds: only a run that hangs reaches it
+HUNG = 120.0  # seconds: only a run that hangs reaches it
 
 # The 425 x 425 window's frame: the title row and the centre of the MODE label (button 13, the middle of the
 # bottom row: x = W - 3 * (W / 6) = 215, between y = H - 2F - 5 = 394 and H - 5 = 420).
@@ -43,14 +43,17 @@ def free_port(kind):
         return s.getsockname()[1]
 
 
-def wait_for(what, check, limit=HUNG):
+def wait_for(what, check, limit=HUNG, last=None):
+    """Polls check until it gives a true value, the state it looks for; what names that state in the failure, and
+    last(), when given, what was seen instead."""
     until = time.monotonic() + limit
     while time.monotonic() < until:
         value = check()
         if value:
             return value
         time.sleep(0.05)
-    raise SystemExit(f"browser_test: timed out waiting for {what}")
+    seen = f" (last seen: {last()})" if last else ""
+    raise SystemExit(f"browser_test: {what} never came within {limit:.0f} s{seen}")
 
 
 def answers(url):
@@ -86,7 +89,7 @@ class WindowsProgram:
         self.log = open(os.path.join(folder, "wine.log"), "w+")
         self.process = subprocess.Popen(["wine", path], stdout=subprocess.DEVNULL, stderr=self.log)
         self.url = f"http://127.0.0.1:{self.port}/"
-        wait_for("the Windows program's web display", self.serving)
+        wait_for("an answer from the Windows program's web display", self.serving)
 
     def serving(self):
         if self.process.poll() is not None:
@@ -193,7 +196,7 @@ class Browser:
         except (OSError, websocket.WebSocketException, SystemExit):
             pass
         try:
-            self.process.wait(timeout=10)
+            self.process.wait(timeout=HUNG)
         except subprocess.TimeoutExpired:
             self.process.kill()
             self.process.wait()
@@ -231,15 +234,23 @@ def main():
         program = (WindowsProgram if args.wine else Program)(args.program, folder, extra)
         browser = Browser(folder)
         browser.call("Page.navigate", url=program.url)
-        wait_for("the display in the page", lambda: browser.evaluate("window.kestrel ? kestrel.frames : 0"))
         region = lambda rect: browser.evaluate(f"{REGION}({list(rect)})")
-        whole = region((0, 0, WINDOW, WINDOW))
-        lit = sum(1 for v in whole if v > 60)
-        if lit < 500:
-            raise SystemExit(f"browser_test: the page shows a blank display ({lit} lit pixels)")
-        title = region(TITLE)
-        if sum(1 for v in title if v > 60) < 20:
-            raise SystemExit("browser_test: no title in the page's display")
+        # The state: a frame of the display drawn in the page, lit (500 pixels or more) and with its page's title.
+        # A page that shows a blank display or none never gets there.
+        seen = {}
+
+        def display_shown():
+            seen["frames"] = browser.evaluate("window.kestrel ? kestrel.frames : 0")
+            if not seen["frames"]:
+                return False
+            seen["lit"] = sum(1 for v in region((0, 0, WINDOW, WINDOW)) if v > 60)
+            seen["title"] = region(TITLE)
+            seen["title lit"] = sum(1 for v in seen["title"] if v > 60)
+            return seen["lit"] >= 500 and seen["title lit"] >= 20
+
+        wait_for("a frame of the display in the page, lit and with a title", display_shown,
+                 last=lambda: {k: v for k, v in seen.items() if k != "title"})
+        lit, title = seen["lit"], seen["title"]
         if args.keep_running > 0:
             time.sleep(args.keep_running)  # a picture of the flight, not a wait for a state
         if args.screenshot:
@@ -252,7 +263,7 @@ def main():
         y = top + (MODE[1] + 0.5) * height / WINDOW
         for kind in ("mousePressed", "mouseReleased"):
             browser.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
-        wait_for("the next page's title after the tap on MODE", lambda: region(TITLE) != title)
+        wait_for("another page's title in the page after the tap on MODE", lambda: region(TITLE) != title)
         print(f"browser_test: the page showed the display ({lit} lit pixels) and turned to the next page on a tap")
     finally:
         if browser is not None:
