@@ -40,17 +40,7 @@ finish() {
 }
 trap finish EXIT
 
-failures=0
-check() { # check DESCRIPTION COMMAND...: runs the command, reports ok or FAIL
-  local what=$1
-  shift
-  if "$@"; then
-    echo "wine-installer-test: ok   $what"
-  else
-    echo "wine-installer-test: FAIL $what"
-    failures=$((failures + 1))
-  fi
-}
+. scripts/checks.sh # the scripts run from the checkout's root
 until_true() { # polls the command until it succeeds; false when the run's deadline passes first
   while ! "$@"; do
     [ "$SECONDS" -lt "$deadline" ] || return 1

@@ -45,17 +45,7 @@ finish() {
 }
 trap finish EXIT
 
-failures=0
-check() { # check DESCRIPTION COMMAND...: runs the command, reports ok or FAIL
-  local what=$1
-  shift
-  if "$@"; then
-    echo "wine-release-test: ok   $what"
-  else
-    echo "wine-release-test: FAIL $what"
-    failures=$((failures + 1))
-  fi
-}
+. scripts/checks.sh # the scripts run from the checkout's root
 # until_true COMMAND...: polls the command until it succeeds; false when the state it checks has not come within
 # the limit for a hung run.
 until_true() {
