@@ -2,8 +2,9 @@
 //
 // The web display encodes a frame at the feed's rate, so the encoder is tuned for speed over size: each row is
 // filtered with Sub (a flat run of colour becomes a run of zeros, which is what the display is mostly made of) and
-// deflated at zlib's fastest level with run-length matching only. The frame stays lossless; it is only a little
-// larger than at the default level, and the browser on the local network reads it in no time.
+// deflated at zlib's fastest level (faster here than run-length matching alone, and smaller). The frame stays
+// lossless; it is only a little larger than at the default level, and a browser on the local network reads it in
+// no time.
 #include "platform/png_writer.h"
 
 #include <zlib.h>
@@ -62,12 +63,27 @@ bool EncodePng(const uint32_t *pixels, int width, int height, std::string &png) 
     }
   }
 
+  // Deflated into a buffer kept from frame to frame as well: a new one would be cleared and faulted in every frame,
+  // which costs as much as the deflating.
   z_stream stream{};
-  if (deflateInit2(&stream, 1, Z_DEFLATED, 15, 9, Z_RLE) != Z_OK)
+  if (deflateInit2(&stream, 1, Z_DEFLATED, 15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
     return false;
   const uLong bound = deflateBound(&stream, static_cast<uLong>(raw.size()));
+  thread_local std::vector<unsigned char> deflated;
+  if (deflated.size() < bound)
+    deflated.resize(bound);
+  stream.next_in = raw.data();
+  stream.avail_in = static_cast<uInt>(raw.size());
+  stream.next_out = deflated.data();
+  stream.avail_out = static_cast<uInt>(bound);
+  const int result = deflate(&stream, Z_FINISH);
+  const uLong compressed = stream.total_out;
+  deflateEnd(&stream);
+  if (result != Z_STREAM_END)
+    return false;
+
   static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  png.reserve(8 + 25 + 12 + bound + 12);
+  png.reserve(8 + 25 + 12 + compressed + 12);
   png.append(reinterpret_cast<const char *>(kSignature), 8);
 
   size_t data = BeginChunk(png, "IHDR", 13);
@@ -82,21 +98,8 @@ bool EncodePng(const uint32_t *pixels, int width, int height, std::string &png) 
   png.append(reinterpret_cast<const char *>(header), 13);
   EndChunk(png, data);
 
-  data = BeginChunk(png, "IDAT", 0);
-  png.resize(data + bound);
-  stream.next_in = raw.data();
-  stream.avail_in = static_cast<uInt>(raw.size());
-  stream.next_out = reinterpret_cast<unsigned char *>(png.data() + data);
-  stream.avail_out = static_cast<uInt>(bound);
-  const int result = deflate(&stream, Z_FINISH);
-  const uLong compressed = stream.total_out;
-  deflateEnd(&stream);
-  if (result != Z_STREAM_END) {
-    png.clear();
-    return false;
-  }
-  png.resize(data + compressed);
-  PutBig32(reinterpret_cast<unsigned char *>(png.data() + data - 8), static_cast<uint32_t>(compressed));
+  data = BeginChunk(png, "IDAT", static_cast<uint32_t>(compressed));
+  png.append(reinterpret_cast<const char *>(deflated.data()), compressed);
   EndChunk(png, data);
 
   data = BeginChunk(png, "IEND", 0);
