@@ -30,9 +30,12 @@ fuzz: deps
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz
 
+# Each figure beside its baseline of the same run (Cairo's PNG writer, every tag drawn), with the load it met.
 bench: native
+	@echo "bench: load average $$(cut -d' ' -f1-3 /proc/loadavg) at the start"
 	build/native/bench/kestrel_bench
 	build/native/bench/kestrel_scale_bench
+	@echo "bench: load average $$(cut -d' ' -f1-3 /proc/loadavg) at the end"
 
 # The sanitizer runs take every test of our code; the theatre scripts (label "script") run none of it, and the
 # Debian package's test (label "package") packs the native build.

@@ -2,6 +2,7 @@
 // black, the page body, the frame and the messages, under the shared-data lock), beside a plain copy of the
 // window's pixels, at the default window size and at 1024 x 768.
 #include <benchmark/benchmark.h>
+#include <cairo.h>
 
 #include <chrono>
 #include <cstdint>
@@ -110,5 +111,30 @@ void BM_WebFramePng(benchmark::State &state) {
   state.counters["png_bytes"] = static_cast<double>(png.size());
 }
 BENCHMARK(BM_WebFramePng)->Args({425, 425})->Args({1024, 768})->Unit(benchmark::kMicrosecond);
+
+// The baseline beside it, in the same run: the same pixels through Cairo's PNG writer (libpng at its default
+// level), which the portable web display used before.
+void BM_WebFramePngCairoBaseline(benchmark::State &state) {
+  HeaviestPage page(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  ShellComposeFrame(page.frame);
+  const int width = FrameBufferWidth(page.frame), height = FrameBufferHeight(page.frame);
+  int stride = 0;
+  auto *bytes = reinterpret_cast<unsigned char *>(const_cast<uint32_t *>(FrameBufferPixels(page.frame, &stride)));
+  cairo_surface_t *surface = cairo_image_surface_create_for_data(bytes, CAIRO_FORMAT_RGB24, width, height, stride);
+  const auto append = [](void *out, const unsigned char *data, unsigned int length) {
+    static_cast<std::string *>(out)->append(reinterpret_cast<const char *>(data), length);
+    return CAIRO_STATUS_SUCCESS;
+  };
+  std::string png;
+  for (auto _ : state) {
+    png.clear();
+    if (cairo_surface_write_to_png_stream(surface, append, &png) != CAIRO_STATUS_SUCCESS)
+      state.SkipWithError("Cairo's PNG writer failed");
+    benchmark::DoNotOptimize(png.data());
+  }
+  cairo_surface_destroy(surface);
+  state.counters["png_bytes"] = static_cast<double>(png.size());
+}
+BENCHMARK(BM_WebFramePngCairoBaseline)->Args({425, 425})->Args({1024, 768})->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -54,6 +54,7 @@
 #include "support/listener_fixture.h"
 #include "support/recording_canvas.h"
 #include "tactical/squad_group.h"
+#include "tactical/tag_cells.h"
 #include "tactical/tag_database.h"
 
 namespace {
@@ -232,6 +233,7 @@ void BM_Frame(benchmark::State &state) {
   ApplyZoom(g_map_view);
   g_event_log.blink = 1;
   SelectNextBullseye();
+  UseTagCells(state.range(3) != 0);
   Frame frame;
   frame.Paint(); // the first frame after a map load places every tag on the new grid
   for (auto _ : state)
@@ -242,15 +244,18 @@ void BM_Frame(benchmark::State &state) {
   std::sort(held.begin(), held.end());
   state.counters["lock_ms"] = held[held.size() / 2];
   state.counters["primitives"] = FramePrimitives();
+  UseTagCells(true);
 }
+// cells 0: every tag drawn, the baseline of the widest zoom beside the top tag of each cell (cells 1).
 BENCHMARK(BM_Frame)
-    ->ArgNames({"page", "zoom_milli", "flooded"})
-    ->Args({kPageMonitoring, 1000, 0})
-    ->Args({kPageMonitoring, 125, 1})
-    ->Args({kPageMonitoring, 500, 1})
-    ->Args({kPageMonitoring, 1000, 1})
-    ->Args({kPageTagging, 1000, 1})
-    ->Args({kPageMonitoring, 5657, 1})
+    ->ArgNames({"page", "zoom_milli", "flooded", "cells"})
+    ->Args({kPageMonitoring, 1000, 0, 1})
+    ->Args({kPageMonitoring, 125, 1, 1})
+    ->Args({kPageMonitoring, 500, 1, 1})
+    ->Args({kPageMonitoring, 1000, 1, 1})
+    ->Args({kPageTagging, 1000, 1, 1})
+    ->Args({kPageMonitoring, 5657, 1, 0})
+    ->Args({kPageMonitoring, 5657, 1, 1})
     ->Unit(benchmark::kMillisecond);
 
 // A received tag stored beside 100,000 others (the duplicate test included), each at a new position.

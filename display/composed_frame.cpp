@@ -72,4 +72,10 @@ void WakeComposedFrameWaiters() {
   store.published.notify_all();
 }
 
+uint64_t PublishedFrameNumber() {
+  Store &store = TheStore();
+  std::lock_guard hold(store.lock);
+  return store.latest.number;
+}
+
 uint64_t ComposedFrameCount() { return TheStore().composed.load(); }

@@ -3,7 +3,8 @@
 // The user-interface thread composes every frame under the shared-data lock and publishes it here; a viewer
 // (a screenshot, a web display) copies it out under this store's own lock and never takes the shared-data
 // lock, so it may take its time sending without holding up the listener or the paint. Publishing costs one
-// copy of the window's pixels and is skipped while nobody watches.
+// copy of the window's pixels and is skipped while nobody watches: a viewer watches only while it waits for a
+// frame, so a web display with no browser waiting costs the paint nothing.
 #pragma once
 
 #include <chrono>
@@ -31,6 +32,10 @@ bool CopyComposedFrame(ComposedFrame &out);
 bool WaitComposedFrame(uint64_t number, std::chrono::milliseconds timeout);
 // Ends every wait now (a viewer that is shutting down).
 void WakeComposedFrameWaiters();
+
+// The number of the latest published frame (0: none), and whether frames were composed after it that nobody
+// watched: a viewer that starts waiting then asks for a fresh frame rather than wait for the next change.
+uint64_t PublishedFrameNumber();
 
 // Frames composed since start, published or not: a count that stands still while frames are due tells that
 // the user-interface thread is not painting.

@@ -178,6 +178,20 @@ bool ParseTapCoordinate(const std::string &text, int limit, int &value) {
 WebFrameWait NextWebFrame(uint64_t after, std::chrono::milliseconds wait, WebFrame &out) {
   WebFrames &frames = Frames();
   const auto deadline = std::chrono::steady_clock::now() + wait;
+  // The composed frames are kept only while a request waits here: with no browser waiting, a paint costs no copy
+  // and no encoding. Frames composed while nobody waited are lost, so a request that finds some asks for a fresh
+  // one rather than wait for the display's next change.
+  struct Watch {
+    Watch() { WatchComposedFrames(true); }
+    ~Watch() { WatchComposedFrames(false); }
+  } watch;
+  void (*request_frame)() = nullptr;
+  {
+    std::lock_guard hold(frames.lock);
+    request_frame = frames.running && !frames.stopping ? frames.hooks.request_frame : nullptr;
+  }
+  if (request_frame != nullptr && ComposedFrameCount() > PublishedFrameNumber())
+    request_frame();
   std::unique_lock hold(frames.lock);
   const auto answer = [&] {
     if (frames.version <= after || frames.png == nullptr)
@@ -257,8 +271,6 @@ bool StartWebDisplayOn(int port, bool control, bool loopback_only, int window_wi
     frames.hooks = hooks;
     frames.running = true;
   }
-  // Every composed frame is kept for the viewers from now on: one copy of the window's pixels per frame.
-  WatchComposedFrames(true);
   std::string why;
   if (!StartHttpServer(port, loopback_only, HandleWebRequest, &why, timeout_seconds)) {
     WriteDiagnostic("web display: " + why + "; the web display is off");
@@ -290,7 +302,6 @@ void StopWebDisplay() {
   frames.encoded.notify_all();
   WakeComposedFrameWaiters();
   StopHttpServer();
-  WatchComposedFrames(false);
   std::lock_guard hold(frames.lock);
   frames.running = false;
 }

@@ -7,6 +7,8 @@
 #
 # Usage: scripts/measure-display.sh portable|windows [SAMPLES] [FLIGHT_SECONDS]   (defaults 300 and 60)
 # Everything it writes goes to a new folder under /tmp, printed at the end; it ends only what it started.
+# KESTREL_BASELINE=PROGRAM (an older build/native/kestrel, or kestrel.exe for windows) measures that program first, the
+# same way and back to back, so that the figures of both builds meet much the same load of a shared machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -19,10 +21,20 @@ case "$front" in portable | windows) ;; *)
   exit 2
   ;;
 esac
+if [ -n "${KESTREL_BASELINE:-}" ] && [ -z "${KESTREL_MEASURING_BASELINE:-}" ]; then
+  [ -f "$KESTREL_BASELINE" ] || { echo "measure-display: KESTREL_BASELINE $KESTREL_BASELINE is not a file" >&2; exit 2; }
+  echo "measure-display: == baseline: $KESTREL_BASELINE"
+  KESTREL_MEASURING_BASELINE=1 "$0" "$@"
+  echo "measure-display: == this build"
+fi
 feed=$root/build/native/tools/feed/kestrel-feed
 latency=$root/build/native/tools/latency/kestrel-latency
 program=$root/build/native/kestrel
 exe=$root/build/win32/kestrel.exe
+if [ -n "${KESTREL_MEASURING_BASELINE:-}" ]; then
+  program=$KESTREL_BASELINE
+  exe=$KESTREL_BASELINE
+fi
 for needed in "$feed" "$latency"; do
   [ -x "$needed" ] || { echo "measure-display: $needed is not built (make native)" >&2; exit 1; }
 done

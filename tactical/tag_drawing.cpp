@@ -12,6 +12,7 @@
 #include "map/view_transform.h"
 #include "mfd/page_state.h"
 #include "tactical/squad_group.h"
+#include "tactical/tag_cells.h"
 #include "tactical/tag_database.h"
 #include "tactical/tag_symbols.h"
 
@@ -114,6 +115,9 @@ void DrawTags(Canvas &canvas, const PageState &pages) {
       keys.insert(std::lower_bound(keys.begin(), keys.end(), place->sequence), place->sequence);
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
   }
+  // Under a flood only the top tag of each small cell is drawn: the others lie hidden in the mass.
+  KeepTopTagOfEachCell(keys, tags.places, transform, canvas.width, canvas.height, TagVisible, q,
+                       selected);
 
   for (const uint64_t key : keys) {
     const TagPlace &place = *std::lower_bound(tags.places.begin(), tags.places.end(), key,

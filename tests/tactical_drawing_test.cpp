@@ -2,19 +2,23 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "base/settings.h"
 #include "base/wide_text.h"
 #include "map/calibration_grid.h"
+#include "map/map_drawing.h"
 #include "map/map_view.h"
 #include "mfd/page_state.h"
+#include "platform/frame_buffer.h"
 #include "status/event_log.h"
 #include "support/recording_canvas.h"
 #include "support/test_env.h"
 #include "tactical/squad_drawing.h"
 #include "tactical/squad_group.h"
+#include "tactical/tag_cells.h"
 #include "tactical/tag_database.h"
 #include "tactical/tag_drawing.h"
 #include "tactical/tag_symbols.h"
@@ -297,3 +301,73 @@ TEST_F(SquadDrawingTest, VisibilityJoiningAndMembersOffTheMap) {
 }
 
 } // namespace
+
+// At the widest zoom a flood of 10,000 tags piles into a few dozen pixels; drawing only each cell's top tag must
+// change nothing but pixels inside the pile, where the full drawing put a tag anyway.
+class TagFloodTest : public MapOverlayTest {
+protected:
+  void TearDown() override {
+    UseTagCells(true);
+    MapOverlayTest::TearDown();
+  }
+  struct Scene {
+    PageState *pages;
+    bool tags;
+  };
+  static void Draw(Canvas &canvas, void *context) {
+    const auto *scene = static_cast<const Scene *>(context);
+    CanvasFill(canvas, Rect{0, 0, 425, 425}, Rgb(10, 20, 30)); // no tag is drawn in this colour
+    if (scene->tags)
+      DrawTags(canvas, *scene->pages);
+  }
+  std::vector<uint32_t> Render(bool tags) {
+    FrameBuffer *frame = CreateFrameBuffer(425, 425);
+    Scene scene{&pages, tags};
+    DrawIntoFrameBuffer(frame, Draw, &scene);
+    int stride = 0;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(FrameBufferPixels(frame, &stride));
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < 425; ++y)
+      for (int x = 0; x < 425; ++x)
+        pixels.push_back(reinterpret_cast<const uint32_t *>(bytes + static_cast<size_t>(y) * stride)[x] & 0xFFFFFFu);
+    FreeFrameBuffer(frame);
+    return pixels;
+  }
+};
+
+TEST_F(TagFloodTest, TheTopTagOfEachCellDrawsTheSamePileAsEveryTag) {
+  g_map_view.zoom = 5.657;
+  ApplyZoom(g_map_view);
+  std::mt19937 random(20);
+  std::uniform_real_distribution<double> spot(0.0, 400.0);
+  for (uint32_t number = 1; number <= 10000; ++number) {
+    const int32_t squad = number % 7 == 0 ? 6 : number % 3 == 0 ? 0 : 5; // squad 6: not shown, hides nothing
+    const auto kind = static_cast<int>(number % 4);
+    Put(number, squad, static_cast<int>(spot(random)), static_cast<int>(spot(random)), Symbol(kind, 1 + kind % 3, kind));
+  }
+  pages.current_page = kPageMonitoring;
+  g_tag_database.selected = 4321;
+
+  UseTagCells(false);
+  DrawTags(recorder.canvas, pages);
+  const size_t every = FindTexts(recorder).size();
+  const std::vector<uint32_t> full = Render(true);
+  UseTagCells(true);
+  recorder.records.clear();
+  DrawTags(recorder.canvas, pages);
+  const size_t cells = FindTexts(recorder).size();
+  const std::vector<uint32_t> top = Render(true);
+  const std::vector<uint32_t> none = Render(false);
+
+  EXPECT_GT(every, 5000u);
+  EXPECT_LT(cells, every / 10) << "the flood was drawn tag by tag";
+  EXPECT_NE(FindText(recorder, L"#4321[12]"), nullptr) << "the selected tag was dropped";
+  size_t inked = 0, differ = 0, outside = 0;
+  for (size_t i = 0; i < full.size(); ++i) {
+    inked += full[i] != none[i];
+    differ += full[i] != top[i];
+    outside += full[i] != top[i] && full[i] == none[i];
+  }
+  EXPECT_GT(inked, 2000u) << "nothing was drawn: nothing was compared";
+  EXPECT_EQ(outside, 0u) << differ << " pixels differ, " << outside << " of them where no tag was drawn";
+}

@@ -30,6 +30,7 @@ using Clock = std::chrono::steady_clock;
 struct Frontend {
   SDL_Window *window = nullptr;
   FrameBuffer *frame = nullptr; // composed whole on every paint, then presented
+  SDL_Surface *frame_view = nullptr; // the frame's pixels as SDL sees them, made at the first present
   int width = 0, height = 0;
   bool dirty = false; // a frame is wanted (user-interface thread only)
   Clock::time_point last_paint;
@@ -94,14 +95,16 @@ void Present() {
   SDL_Surface *target = SDL_GetWindowSurface(fe.window);
   if (target == nullptr)
     return;
-  cairo_surface_t *frame = CairoFrameBufferSurface(fe.frame);
-  SDL_Surface *source =
-      SDL_CreateRGBSurfaceWithFormatFrom(cairo_image_surface_get_data(frame), fe.width, fe.height, 32,
-                                         cairo_image_surface_get_stride(frame), SDL_PIXELFORMAT_XRGB8888);
-  if (source == nullptr)
-    return;
+  // The frame's pixels stay where they are for the program's life: one SDL view of them serves every frame.
+  SDL_Surface *&source = fe.frame_view;
+  if (source == nullptr) {
+    cairo_surface_t *frame = CairoFrameBufferSurface(fe.frame);
+    source = SDL_CreateRGBSurfaceWithFormatFrom(cairo_image_surface_get_data(frame), fe.width, fe.height, 32,
+                                                cairo_image_surface_get_stride(frame), SDL_PIXELFORMAT_XRGB8888);
+    if (source == nullptr)
+      return;
+  }
   SDL_BlitSurface(source, nullptr, target, nullptr);
-  SDL_FreeSurface(source);
   SDL_UpdateWindowSurface(fe.window);
 }
 
@@ -278,6 +281,7 @@ int main(int argc, char **argv) {
   ShellStopWebDisplay();
   ShellStopListener();
   g_shell.host = ShellHost{};
+  SDL_FreeSurface(fe.frame_view);
   FreeFrameBuffer(fe.frame);
   SDL_DestroyWindow(fe.window);
   SDL_Quit();

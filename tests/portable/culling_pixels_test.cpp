@@ -25,6 +25,7 @@
 #include "support/recording_canvas.h"
 #include "support/shell_fixture.h"
 #include "tactical/squad_group.h"
+#include "tactical/tag_cells.h"
 #include "tactical/tag_database.h"
 #include "wire/outbox.h"
 
@@ -56,8 +57,13 @@ protected:
     g_map_view.heading = 0.4;
     SetJoined(g_squad_group, 1);
     g_squad_group.squad_number = 5;
+    g_map_view.position_known = 1;
+    // What is culled here is what lies off the window; the thinning of a flood to one tag a cell, which depends on the
+    // canvas size this test enlarges, has a parity test of its own.
+    UseTagCells(false);
   }
   void TearDown() override {
+    UseTagCells(true);
     g_map_view.bitmap = nullptr;
     g_map_view.current_map = -1;
     g_map_view.zoom = 1.0;

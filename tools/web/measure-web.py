@@ -7,9 +7,11 @@
   - latency: the time from a MONITOR datagram that moves the view to the moved frame drawn in the browser's page
     (both clocks are the machine's), median and spread over SAMPLES datagrams.
 
-Usage: tools/web/measure-web.py [--samples N] [--seconds S] [--screenshot FILE]    (defaults 100 and 20)
-Needs build/native (kestrel, kestrel-feed) and the sample theatres (make theatres). Prints the figures and the
-load average at the start and the end.
+Usage: tools/web/measure-web.py [--samples N] [--seconds S] [--screenshot FILE] [--baseline PROGRAM]
+(defaults 100 and 20). Needs build/native (kestrel, kestrel-feed) and the sample theatres (make theatres). Prints the
+figures and the load average at the start and the end of each program's run. --baseline measures another build of
+the program first (an older kestrel, say), back to back with build/native's in the same run, so that a shared
+machine's load weighs on both alike.
 """
 import argparse
 import base64
@@ -117,16 +119,27 @@ def main():
     parser.add_argument("--samples", type=int, default=100)
     parser.add_argument("--seconds", type=float, default=20)
     parser.add_argument("--screenshot", help="save the first viewer's page during the flight here (PNG)")
+    parser.add_argument("--baseline", help="another kestrel program to measure first, the same way")
     args = parser.parse_args()
     theatres = os.path.join(ROOT, "build", "theatres")
     if not os.path.exists(os.path.join(theatres, "kestrel-georgia.bmp")):
         raise SystemExit("measure-web: the sample theatres are missing (make theatres)")
+    if args.baseline:
+        if not os.access(args.baseline, os.X_OK):
+            raise SystemExit(f"measure-web: --baseline {args.baseline} is not a program")
+        print(f"== baseline: {args.baseline}")
+        measure(args, args.baseline, theatres, None)
+        print(f"== this build: {os.path.join(ROOT, 'build', 'native', 'kestrel')}")
+    measure(args, os.path.join(ROOT, "build", "native", "kestrel"), theatres, args.screenshot)
+
+
+def measure(args, program_path, theatres, screenshot):
     print(f"load average at the start: {' '.join(load())}")
     folder = tempfile.mkdtemp(prefix="kestrel-measure-web-")
     settings = (f"GEORGIA map={theatres}/kestrel-georgia.bmp\nGEORGIA grid={theatres}/kestrel-georgia.grid\n")
     program = browser = feed = None
     try:
-        program = browser_test.Program(os.path.join(ROOT, "build", "native", "kestrel"), folder, settings)
+        program = browser_test.Program(program_path, folder, settings)
         udp_port = int(open(os.path.join(folder, "config", "kestrel", "settings.ini")).read()
                        .split("UDP Port=")[1].split()[0])
         for point in [MODE] * 4 + [LOAD_GEORGIA, MODE]:  # DATABASES, LOAD GEORGIA, back to MONITORING
@@ -146,18 +159,19 @@ def main():
             cpu, rates = measure_cpu(program, args.seconds, viewers)
             shown = ", ".join(f"{r:.1f}" for r in rates) or "-"
             print(f"{count} viewer(s): the program uses {cpu:.1f}% of one core; frames a second per viewer: {shown}")
-            if count == 1 and args.screenshot:
+            if count == 1 and screenshot:
                 shot = viewers[0].call("Page.captureScreenshot", format="png")
-                with open(args.screenshot, "wb") as f:
+                with open(screenshot, "wb") as f:
                     f.write(base64.b64decode(shot["data"]))
         feed.terminate()
         feed.wait()
         feed = None
-        latencies = measure_latency(viewers[0], udp_port, args.samples)
-        q = statistics.quantiles(latencies, n=20)
-        print(f"MONITOR datagram to the moved frame in the browser, {len(latencies)} samples: median "
-              f"{statistics.median(latencies):.1f} ms, 5% {q[0]:.1f} ms, 95% {q[-1]:.1f} ms, "
-              f"max {max(latencies):.1f} ms")
+        if args.samples >= 2:  # --samples 0: the processor time alone
+            latencies = measure_latency(viewers[0], udp_port, args.samples)
+            q = statistics.quantiles(latencies, n=20)
+            print(f"MONITOR datagram to the moved frame in the browser, {len(latencies)} samples: median "
+                  f"{statistics.median(latencies):.1f} ms, 5% {q[0]:.1f} ms, 95% {q[-1]:.1f} ms, "
+                  f"max {max(latencies):.1f} ms")
     finally:
         if feed is not None:
             feed.terminate()
