@@ -64,21 +64,9 @@ constexpr uint32_t kOwnship = 0xFFFF00, kRouteLine = 0x8000FF, kSteeringCue = 0x
 constexpr uint32_t kRangeRings = 0xFFFFFF, kSquadMate = 0x0080FF, kUnknownTagFill = 0xF5F184;
 constexpr uint32_t kPlate = 0x004000, kDatabaseText = 0x66CC66;
 
-struct Box {
-  int left, top, right, bottom; // right and bottom excluded
-};
-
 constexpr Box kWhole{0, 0, kWindow, kWindow};
 constexpr Box kBelowOverlay{0, kBelowMessages, kWindow, kWindow};
 constexpr int kCentre = kWindow / 2;
-
-int Count(const Image &image, uint32_t colour, Box box) {
-  int n = 0;
-  for (int y = std::max(box.top, 0); y < std::min(box.bottom, image.height); ++y)
-    for (int x = std::max(box.left, 0); x < std::min(box.right, image.width); ++x)
-      n += image.At(x, y) == colour ? 1 : 0;
-  return n;
-}
 
 double MapShare(const Image &image) {
   if (image.pixels.empty())

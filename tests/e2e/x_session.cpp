@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <algorithm>
 #include <cairo.h>
 
 #include <csignal>
@@ -179,4 +180,12 @@ bool XSession::Grab(int width, int height, Image &image) {
       image.pixels[static_cast<size_t>(y) * width + x] = static_cast<uint32_t>(XGetPixel(shot, x, y)) & 0xFFFFFF;
   XDestroyImage(shot);
   return true;
+}
+
+int Count(const Image &image, uint32_t colour, Box box) {
+  int n = 0;
+  for (int y = std::max(box.top, 0); y < std::min(box.bottom, image.height); ++y)
+    for (int x = std::max(box.left, 0); x < std::min(box.right, image.width); ++x)
+      n += image.At(x, y) == colour ? 1 : 0;
+  return n;
 }

@@ -13,6 +13,14 @@ struct Image {
   uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
+// A rectangle of screen pixels; right and bottom excluded.
+struct Box {
+  int left, top, right, bottom;
+};
+
+// The pixels of that colour in the box, the part of it outside the image left out.
+int Count(const Image &image, uint32_t colour, Box box);
+
 // Writes the image as a PNG; false when it cannot.
 bool SavePng(const Image &image, const std::string &path);
 

@@ -30,18 +30,6 @@ constexpr uint32_t kFailedBand = 0x200000, kWorkingBand = 0x002000;
 constexpr uint32_t kPlate = 0x004000, kDatabaseText = 0x66CC66;
 constexpr const char *kTitle = "Corvia v";
 
-struct Box {
-  int left, top, right, bottom;
-};
-
-int Count(const Image &image, uint32_t colour, Box box) {
-  int n = 0;
-  for (int y = std::max(box.top, 0); y < std::min(box.bottom, image.height); ++y)
-    for (int x = std::max(box.left, 0); x < std::min(box.right, image.width); ++x)
-      n += image.At(x, y) == colour ? 1 : 0;
-  return n;
-}
-
 double MapShare(const Image &image) {
   const Box whole{0, 0, kWindow, kWindow};
   return static_cast<double>(Count(image, kSea, whole) + Count(image, kLand, whole)) / (kWindow * kWindow);
