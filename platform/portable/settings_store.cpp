@@ -165,6 +165,22 @@ bool LineValue(std::string_view text, const std::string &name, std::string_view 
   return true;
 }
 
+// What the first line naming key holds: its text (found), a value too long to use, or no such line.
+enum class Lookup { kAbsent, kFound, kTooLong };
+Lookup FindValue(const Lines &lines, const std::string &key, std::wstring &text) {
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string_view value;
+    if (!LineValue(LineText(lines[i], i == 0), key, &value))
+      continue;
+    std::wstring wide = Utf8ToWide(std::string(value));
+    if (wide.size() > kStoreValueLimit)
+      return Lookup::kTooLong;
+    text = std::move(wide);
+    return Lookup::kFound;
+  }
+  return Lookup::kAbsent;
+}
+
 // The value of key in the first system file that has a usable one. A system file that cannot be read is named
 // once, and the defaults are used in its place.
 bool ReadSystemValue(const std::string &key, std::wstring &text) {
@@ -178,16 +194,9 @@ bool ReadSystemValue(const std::string &key, std::wstring &text) {
       continue;
     Lines lines;
     SplitLines(bytes, lines);
-    for (size_t i = 0; i < lines.size(); ++i) {
-      std::string_view value;
-      if (!LineValue(LineText(lines[i], i == 0), key, &value))
-        continue;
-      std::wstring wide = Utf8ToWide(std::string(value));
-      if (wide.size() > kStoreValueLimit)
-        break; // unusable here: the next file may have it
-      text = std::move(wide);
+    // A value too long to use here leaves the next file to give it.
+    if (FindValue(lines, key, text) == Lookup::kFound)
       return true;
-    }
   }
   return false;
 }
@@ -273,15 +282,13 @@ StoreRead StoreReadValue(const wchar_t *name, std::wstring &text) {
   if (state == FileState::kUnreadable)
     return StoreRead::Unavailable; // the pilot's file is there: the system's must not stand in for it
   const std::string key = WideToUtf8(name);
-  for (size_t i = 0; i < lines.size(); ++i) {
-    std::string_view value;
-    if (!LineValue(LineText(lines[i], i == 0), key, &value))
-      continue;
-    std::wstring wide = Utf8ToWide(std::string(value));
-    if (wide.size() > kStoreValueLimit)
-      return StoreRead::Missing;
-    text = std::move(wide);
+  switch (FindValue(lines, key, text)) {
+  case Lookup::kFound:
     return StoreRead::Read;
+  case Lookup::kTooLong:
+    return StoreRead::Missing;
+  case Lookup::kAbsent:
+    break;
   }
   if (ReadSystemValue(key, text))
     return StoreRead::Read;
