@@ -96,6 +96,8 @@ bool ParseOptions(int argc, char **argv, Options &o) {
   }
   if (o.port < 1 || o.port > 65535 || o.width <= 0 || o.height <= 0 || o.samples <= 0 || o.still_ms < 1 ||
       o.still_ms > 60000) {
+    std::fprintf(stderr, "kestrel-latency: a value out of range (port 1-65535, area and samples above 0, still "
+                         "1-60000 ms)\n");
     Usage();
     return false;
   }
@@ -248,7 +250,6 @@ int Measure(Display *display, const Options &o) {
   return timeouts == 0 ? 0 : 1;
 }
 
-
 // Press mode.
 
 // The viewable top-level window whose title starts with the text, or 0. SDL may re-create its window, so it is
@@ -277,14 +278,15 @@ Window FindDisplayWindow(Display *display, const std::string &title) {
 // would: the press then counts as a miss.
 int IgnoreXError(Display *, XErrorEvent *) { return 0; }
 
-// The area's picture once it has not changed for o.still_ms (the one fixed wait: how long "still" must last), the
-// position sent again every quarter second meanwhile. False when it keeps changing for 10 s and 20 times that.
-bool StillPicture(ScreenArea &area, const Options &o, std::vector<char> &out) {
+// The area's picture once it has not changed for o.still_ms (the one fixed wait: how long "still" must last) and
+// extra_ms have passed, the position sent again every quarter second meanwhile. False when it keeps changing for
+// 10 s and 20 times o.still_ms.
+bool StillPicture(ScreenArea &area, const Options &o, int extra_ms, std::vector<char> &out) {
   const Clock::time_point start = Clock::now();
   Clock::time_point still_since = start, sent = start - std::chrono::seconds(1);
   std::vector<char> now;
   out.clear();
-  const auto still = std::chrono::milliseconds(o.still_ms);
+  const auto still = std::chrono::milliseconds(o.still_ms), least = std::chrono::milliseconds(extra_ms);
   while (Clock::now() - start < std::chrono::seconds(10) + 20 * still) {
     if (Clock::now() - sent >= std::chrono::milliseconds(250)) {
       SendPosition(o, o.latitude, o.longitude);
@@ -295,7 +297,7 @@ bool StillPicture(ScreenArea &area, const Options &o, std::vector<char> &out) {
     if (now != out) {
       out.swap(now);
       still_since = Clock::now();
-    } else if (Clock::now() - still_since >= still) {
+    } else if (Clock::now() - still_since >= still && Clock::now() - start >= least) {
       return true;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -315,9 +317,13 @@ int MeasurePresses(Display *display, const Options &o) {
   std::vector<std::vector<double>> samples(o.keys.size());
   std::vector<int> misses(o.keys.size(), 0);
   std::vector<char> still, now;
+  unsigned spread = 12345;
   for (int s = 0; s < o.samples * static_cast<int>(o.keys.size()); ++s) {
     const size_t k = static_cast<size_t>(s) % o.keys.size();
-    if (!StillPicture(area, o, still)) {
+    // Not before the still time and 0 to 999 ms more have passed, so that the presses fall evenly over every
+    // phase of the display's once-a-second timers rather than always as long after the last change.
+    spread = spread * 1103515245u + 12345u;
+    if (!StillPicture(area, o, o.still_ms + static_cast<int>((spread >> 16) % 1000), still)) {
       std::fprintf(stderr, "kestrel-latency: the watched area never kept still for %d ms\n", o.still_ms);
       return 1;
     }
