@@ -45,7 +45,7 @@ cat >"$work/setup.rec" <<'REC'
 0.070	KESTREL TAG:Lat=42.310000,Long=42.960000,Symb=65795,Squad=1,Pilot=2,Type=0
 REC
 
-xvfb_pid= display_pid= front= prefix_ready=
+xvfb_pid='' display_pid='' front='' prefix_ready=''
 stop_display() {
   if [ -n "$display_pid" ]; then
     if [ "$front" = windows ]; then
@@ -71,7 +71,8 @@ start_xvfb() {
   xvfb_pid=$!
   for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
   [ -s "$display_file" ] || { echo "measure-presses: Xvfb did not start" >&2; exit 1; }
-  export DISPLAY=:$(head -n 1 "$display_file")
+  DISPLAY=:$(head -n 1 "$display_file")
+  export DISPLAY
 }
 
 # One press that must change the picture, for the steps between the measurements; the tool waits for the
