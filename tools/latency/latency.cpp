@@ -1,14 +1,20 @@
 // latency.cpp: kestrel-latency, the time from a MONITOR datagram that moves the view to the moved frame on
-// the screen, for either front end, measured from outside the program.
+// the screen, or (--press) from a key press to the changed frame, for either front end, measured from outside
+// the program.
 //
 // The display must be showing its MONITORING page with a map loaded, alone on the port, in an X server (Xvfb)
 // this tool can read. The tool sends the display two positions in turn, records the picture of a watched
 // area of the screen for each once it has settled, then, for every sample, sends one position and reads the
 // area until it shows that position's picture: the time between the send and that reading is the sample.
+// In press mode the tool waits for the watched area to settle, presses a key with XTest on the display's window,
+// and times until the area differs from that settled picture; the keys given are pressed in turn, so a pair such
+// as zoom in and zoom out, or a button that toggles or cycles, changes the picture on every press. Between presses
+// it sends the position again, so that the link stays fresh and no "disconnected" message starts to blink.
 // Captures use the MIT-SHM extension when the server has it, so a reading takes a fraction of a millisecond.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <X11/extensions/XTest.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
@@ -33,12 +39,19 @@ struct Options {
   int samples = 200;
   double latitude = 42.30, longitude = 43.00; // the first position; the second lies a little north-east
   double step = 0.02;                         // degrees between the two
+  std::vector<std::string> keys;              // press mode: X keysym names, pressed in turn
+  std::string title = "Corvia v";             // press mode: the start of the display window's title
+  int still_ms = 300;                         // press mode: how long the picture must keep still before a press
 };
 
 void Usage() {
   std::fprintf(stderr,
                "usage: kestrel-latency [--port N] [--area X,Y,W,H] [--samples N] [--position LAT,LONG] [--step DEG]\n"
-               "  The display must show MONITORING with a map loaded, on DISPLAY, listening on 127.0.0.1:PORT.\n");
+               "                       [--press KEY,KEY,... [--window TITLE] [--still MS]]\n"
+               "  The display must show MONITORING with a map loaded, on DISPLAY, listening on 127.0.0.1:PORT.\n"
+               "  --press: press the keys (X keysym names: m, F7, Prior, ...) in turn, SAMPLES times each, on the\n"
+               "  window whose title starts with TITLE (default 'Corvia v'), each once the picture has kept still\n"
+               "  for MS milliseconds (default 300), and time each to the changed frame.\n");
 }
 
 // Options come in pairs: a name and its value.
@@ -58,6 +71,21 @@ bool ParseOptions(int argc, char **argv, Options &o) {
       ok = ok && std::sscanf(value, "%lf,%lf", &o.latitude, &o.longitude) == 2;
     else if (arg == "--step")
       o.step = std::atof(value);
+    else if (arg == "--press") {
+      o.keys.clear();
+      for (const char *k = value; *k != '\0';) {
+        const char *end = std::strchr(k, ',');
+        const size_t n = end != nullptr ? static_cast<size_t>(end - k) : std::strlen(k);
+        if (n == 0 || XStringToKeysym(std::string(k, n).c_str()) == NoSymbol)
+          ok = false;
+        o.keys.emplace_back(k, n);
+        k += n + (end != nullptr ? 1 : 0);
+      }
+      ok = ok && !o.keys.empty();
+    } else if (arg == "--window")
+      o.title = value;
+    else if (arg == "--still")
+      o.still_ms = std::atoi(value);
     else
       ok = false;
     if (!ok) {
@@ -66,7 +94,10 @@ bool ParseOptions(int argc, char **argv, Options &o) {
       return false;
     }
   }
-  if (o.port < 1 || o.port > 65535 || o.width <= 0 || o.height <= 0 || o.samples <= 0) {
+  if (o.port < 1 || o.port > 65535 || o.width <= 0 || o.height <= 0 || o.samples <= 0 || o.still_ms < 1 ||
+      o.still_ms > 60000) {
+    std::fprintf(stderr, "kestrel-latency: a value out of range (port 1-65535, area and samples above 0, still "
+                         "1-60000 ms)\n");
     Usage();
     return false;
   }
@@ -219,6 +250,122 @@ int Measure(Display *display, const Options &o) {
   return timeouts == 0 ? 0 : 1;
 }
 
+// Press mode.
+
+// The viewable top-level window whose title starts with the text, or 0. SDL may re-create its window, so it is
+// looked up before every press.
+Window FindDisplayWindow(Display *display, const std::string &title) {
+  Window root = DefaultRootWindow(display), parent = 0, *children = nullptr, found = 0;
+  unsigned int count = 0;
+  if (XQueryTree(display, root, &root, &parent, &children, &count) == 0)
+    return 0;
+  for (unsigned int i = 0; i < count && found == 0; ++i) {
+    XWindowAttributes attributes;
+    char *name = nullptr;
+    if (XGetWindowAttributes(display, children[i], &attributes) == 0 || attributes.map_state != IsViewable ||
+        XFetchName(display, children[i], &name) == 0 || name == nullptr)
+      continue;
+    if (std::string(name).rfind(title, 0) == 0)
+      found = children[i];
+    XFree(name);
+  }
+  if (children != nullptr)
+    XFree(children);
+  return found;
+}
+
+// A window that goes away between the lookup and the request must not end the tool, as Xlib's default handler
+// would: the press then counts as a miss.
+int IgnoreXError(Display *, XErrorEvent *) { return 0; }
+
+// The area's picture once it has not changed for o.still_ms (the one fixed wait: how long "still" must last) and
+// extra_ms have passed, the position sent again every quarter second meanwhile. False when it keeps changing for
+// 10 s and 20 times o.still_ms.
+bool StillPicture(ScreenArea &area, const Options &o, int extra_ms, std::vector<char> &out) {
+  const Clock::time_point start = Clock::now();
+  Clock::time_point still_since = start, sent = start - std::chrono::seconds(1);
+  std::vector<char> now;
+  out.clear();
+  const auto still = std::chrono::milliseconds(o.still_ms), least = std::chrono::milliseconds(extra_ms);
+  while (Clock::now() - start < std::chrono::seconds(10) + 20 * still) {
+    if (Clock::now() - sent >= std::chrono::milliseconds(250)) {
+      SendPosition(o, o.latitude, o.longitude);
+      sent = Clock::now();
+    }
+    if (!area.Read(now))
+      return false;
+    if (now != out) {
+      out.swap(now);
+      still_since = Clock::now();
+    } else if (Clock::now() - still_since >= still && Clock::now() - start >= least) {
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
+// Presses each key in turn, o.samples times each; prints one line of figures per key. The exit code.
+int MeasurePresses(Display *display, const Options &o) {
+  int event = 0, error = 0, major = 0, minor = 0;
+  if (!XTestQueryExtension(display, &event, &error, &major, &minor)) {
+    std::fprintf(stderr, "kestrel-latency: the X display has no XTest extension\n");
+    return 1;
+  }
+  XSetErrorHandler(IgnoreXError);
+  ScreenArea area(display, o);
+  std::vector<std::vector<double>> samples(o.keys.size());
+  std::vector<int> misses(o.keys.size(), 0);
+  std::vector<char> still, now;
+  unsigned spread = 12345;
+  for (int s = 0; s < o.samples * static_cast<int>(o.keys.size()); ++s) {
+    const size_t k = static_cast<size_t>(s) % o.keys.size();
+    // Not before the still time and 0 to 999 ms more have passed, so that the presses fall evenly over every
+    // phase of the display's once-a-second timers rather than always as long after the last change.
+    spread = spread * 1103515245u + 12345u;
+    if (!StillPicture(area, o, o.still_ms + static_cast<int>((spread >> 16) % 1000), still)) {
+      std::fprintf(stderr, "kestrel-latency: the watched area never kept still for %d ms\n", o.still_ms);
+      return 1;
+    }
+    const Window window = FindDisplayWindow(display, o.title);
+    if (window == 0) {
+      std::fprintf(stderr, "kestrel-latency: no window whose title starts with '%s'\n", o.title.c_str());
+      return 1;
+    }
+    const KeyCode code = XKeysymToKeycode(display, XStringToKeysym(o.keys[k].c_str()));
+    XSetInputFocus(display, window, RevertToPointerRoot, CurrentTime);
+    XSync(display, False);
+    const Clock::time_point pressed = Clock::now();
+    XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, False, CurrentTime);
+    XSync(display, False);
+    bool seen = false;
+    while (!seen && Clock::now() - pressed < std::chrono::seconds(3)) {
+      seen = area.Read(now) && now != still;
+      if (!seen)
+        std::this_thread::sleep_for(std::chrono::microseconds(200)); // leaves the display a share of a busy machine
+    }
+    if (seen)
+      samples[k].push_back(std::chrono::duration<double, std::milli>(Clock::now() - pressed).count());
+    else
+      ++misses[k];
+  }
+  int result = 0;
+  for (size_t k = 0; k < o.keys.size(); ++k) {
+    std::vector<double> &v = samples[k];
+    std::sort(v.begin(), v.end());
+    if (v.empty())
+      std::printf("kestrel-latency: press %s: no changed frame within 3 s in %d presses\n", o.keys[k].c_str(),
+                  misses[k]);
+    else
+      std::printf("kestrel-latency: press %s: %zu presses, %d without a changed frame within 3 s: median %.1f ms, "
+                  "95th percentile %.1f ms, worst %.1f ms\n",
+                  o.keys[k].c_str(), v.size(), misses[k], Percentile(v, 0.5), Percentile(v, 0.95), v.back());
+    result = misses[k] > 0 ? 1 : result;
+  }
+  return result;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -232,7 +379,7 @@ int main(int argc, char **argv) {
     return 1;
   }
   UdpStartup();
-  const int code = Measure(display, o);
+  const int code = o.keys.empty() ? Measure(display, o) : MeasurePresses(display, o);
   XCloseDisplay(display);
   return code;
 }
