@@ -90,7 +90,8 @@ bool SyncAction() {
   return true;
 }
 
-bool MonitoringAction(int32_t button) {
+// The buttons both map pages share: the zooms, ROUTE and OPTNS. False for any other button.
+bool MapPageAction(int32_t button) {
   switch (button) {
   case 8:
   case 23:
@@ -98,11 +99,24 @@ bool MonitoringAction(int32_t button) {
     return ZoomAction(button);
   case 14:
     ToggleRouteDisplay();
-    return false;
+    return true;
   case 15:
     PlayClickSound();
     CyclePageOption(g_page_state);
     return true;
+  default:
+    return false;
+  }
+}
+
+bool MonitoringAction(int32_t button) {
+  switch (button) {
+  case 8:
+  case 14:
+  case 15:
+  case 23:
+  case 24:
+    return MapPageAction(button);
   case 16:
     PlayClickSound();
     SelectNextTag(g_tag_database, g_calibration_grid);
@@ -137,16 +151,11 @@ bool TaggingAction(int32_t button) {
   case 7:
     return SyncAction();
   case 8:
+  case 14:
+  case 15:
   case 23:
   case 24:
-    return ZoomAction(button);
-  case 14:
-    ToggleRouteDisplay();
-    return true;
-  case 15:
-    PlayClickSound();
-    CyclePageOption(g_page_state);
-    return true;
+    return MapPageAction(button);
   case 16:
     return TagCenter();
   case 17:
