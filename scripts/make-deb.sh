@@ -12,16 +12,5 @@ out=${1:-build/release}
 build=${KESTREL_NATIVE_BUILD:-build/native}
 [ -f "$build/CPackConfig.cmake" ] || cmake --preset native >/dev/null
 cmake --build "$build" --target kestrel kestrel-feed kestrel_package_files >/dev/null
-mkdir -p "$out"
-out=$(cd "$out" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work" >"$work/cpack.log" 2>&1 || {
-  cat "$work/cpack.log" >&2
-  echo "make-deb: CPack failed" >&2
-  exit 1
-}
-deb=$(find "$work" -maxdepth 1 -name 'kestrel_*.deb' | head -n 1)
-[ -n "$deb" ] || { cat "$work/cpack.log" >&2; echo "make-deb: CPack made no package" >&2; exit 1; }
-mv "$deb" "$out/"
-echo "$out/$(basename "$deb")"
+. scripts/cpack-package.sh
+cpack_package "$build" DEB 'kestrel_*.deb' "$out"

@@ -11,16 +11,5 @@ out=${1:-build/release}
 build=${KESTREL_WIN32_BUILD:-build/win32}
 [ -f "$build/CPackConfig.cmake" ] || cmake --preset win32 >/dev/null
 cmake --build "$build" --target kestrel kestrel_readme_txt >/dev/null
-mkdir -p "$out"
-out=$(cd "$out" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cpack --config "$build/CPackConfig.cmake" -G NSIS -B "$work" >"$work/cpack.log" 2>&1 || {
-  cat "$work/cpack.log" "$work"/_CPack_Packages/*/NSIS/NSISOutput.log >&2 2>/dev/null || true
-  echo "make-installer: CPack failed" >&2
-  exit 1
-}
-setup=$(find "$work" -maxdepth 1 -name 'kestrel-*-setup.exe' | head -n 1)
-[ -n "$setup" ] || { cat "$work/cpack.log" >&2; echo "make-installer: CPack made no installer" >&2; exit 1; }
-mv "$setup" "$out/"
-echo "$out/$(basename "$setup")"
+. scripts/cpack-package.sh
+cpack_package "$build" NSIS 'kestrel-*-setup.exe' "$out"
