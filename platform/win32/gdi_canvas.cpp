@@ -173,8 +173,16 @@ void GdiFill(void *impl, Rect rect, Colour colour) {
   DeleteObject(brush);
 }
 
+void GdiClip(void *impl, const Rect *rect) {
+  const HDC dc = AsDc(impl);
+  SelectClipRgn(dc, nullptr);
+  if (rect != nullptr)
+    IntersectClipRect(dc, rect->left, rect->top, rect->right, rect->bottom);
+}
+
 constexpr CanvasBackend kGdiBackend = {
     GdiLine, GdiArc, GdiRectangle, GdiEllipse, GdiPolygon, GdiText, GdiTextWidth, GdiInvert, GdiStretch, GdiFill,
+    GdiClip,
 };
 
 } // namespace
