@@ -351,10 +351,60 @@ void ShellPaint(Canvas &canvas) {
   PlayDisplayList(list);
 }
 
-void ShellComposeFrame(FrameBuffer *frame) {
-  DrawIntoFrameBuffer(
-      frame, [](Canvas &canvas, void *) { ShellPaint(canvas); }, nullptr);
+namespace {
+void PublishFrame(FrameBuffer *frame) {
   int stride = 0;
   const uint32_t *pixels = FrameBufferPixels(frame, &stride);
   PublishComposedFrame(pixels, FrameBufferWidth(frame), FrameBufferHeight(frame), stride);
+}
+
+// What the last frames composed by ShellUpdateFrame were drawn from: the front end's one frame, and room for a
+// second (a test composes into two in turn).
+struct UpdatedFrames {
+  DrawnFrame drawn[2];
+  int next = 0;
+};
+
+struct Update {
+  const DrawnFrame *before = nullptr;
+  DrawnFrame *keep = nullptr;
+  FrameChanges changes;
+};
+} // namespace
+
+void ShellComposeFrame(FrameBuffer *frame) {
+  DrawIntoFrameBuffer(
+      frame, [](Canvas &canvas, void *) { ShellPaint(canvas); }, nullptr);
+  PublishFrame(frame);
+}
+
+FrameChanges ShellUpdateFrame(FrameBuffer *frame) {
+  static UpdatedFrames updated; // the user-interface thread's
+  Update update;
+  const uint64_t stamp = FrameBufferStamp(frame);
+  for (DrawnFrame &drawn : updated.drawn)
+    if (drawn.stamp == stamp)
+      update.before = update.keep = &drawn;
+  if (update.keep == nullptr) {
+    update.keep = &updated.drawn[updated.next];
+    updated.next = (updated.next + 1) % 2;
+  }
+  DrawIntoFrameBuffer(
+      frame,
+      [](Canvas &canvas, void *context) {
+        Update &u = *static_cast<Update *>(context);
+        const int hosts = g_page_state.current_page == kPageDatabases ? CountRecipients() : 0;
+        thread_local DisplayList list;
+        BeginDisplayList(list, canvas, true);
+        {
+          SharedGuard guard = LockSharedData();
+          PaintDisplay(list.canvas, hosts);
+          u.changes = SettleDisplayList(list, u.before);
+        }
+        PlayDisplayList(list, u.keep);
+      },
+      &update);
+  update.keep->stamp = FrameBufferStamp(frame);
+  PublishFrame(frame);
+  return update.changes;
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "app/shell_state.h"
+#include "display/display_list.h"
 #include "platform/canvas.h"
 
 struct FrameBuffer;
@@ -35,6 +36,11 @@ void ShellClick(int x, int y);
 void ShellPaint(Canvas &canvas);
 // Composes one whole frame into frame with ShellPaint and publishes it for other viewers (app/composed_frame.h).
 void ShellComposeFrame(FrameBuffer *frame);
+// The front ends' paint: brings frame up to date and publishes it as ShellComposeFrame does, but when frame still
+// holds the last frame this composed into it, draws again only the areas whose drawing changed (display_list.h).
+// The pixels are those of a whole frame either way; the areas returned are the ones to present (none: the frame
+// did not change; whole: present all of it).
+FrameChanges ShellUpdateFrame(FrameBuffer *frame);
 
 // The work of each entry point, for a caller that holds the shared-data lock.
 void OnButtonTimer();

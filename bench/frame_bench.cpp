@@ -1,6 +1,6 @@
 // frame_bench.cpp: one whole frame of the heaviest page, composed as the front ends compose it (cleared to
 // black, the page body, the frame and the messages, under the shared-data lock), beside a plain copy of the
-// window's pixels, at the default window size and at 1024 x 768.
+// window's pixels, at the default window size and at 1024 x 768; and a frame of a flight brought up to date.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 
@@ -89,6 +89,31 @@ BENCHMARK(BM_HeaviestFrame)
 // kept them.
 void BM_HeaviestFramePlain(benchmark::State &state) { RunFrames(state, false); }
 BENCHMARK(BM_HeaviestFramePlain)->Args({425, 425, 1000})->Args({1024, 768, 1000})->Unit(benchmark::kMicrosecond);
+
+// A frame of a flight at 20 MONITOR a second over the heaviest page at X1.00: the ownship moved by what 450 knots
+// cover in a twentieth of a second, then the frame brought up to date as the front ends do (ShellUpdateFrame: only
+// what changed drawn again), beside the baseline of the same run, the frame composed whole as before.
+void RunFlight(benchmark::State &state, bool whole) {
+  HeaviestPage page(425, 425);
+  double latitude = 43.5;
+  ShellUpdateFrame(page.frame);
+  int drawn_again = 0; // frames of which a part only was drawn
+  for (auto _ : state) {
+    latitude += 0.0001;
+    HandleDatagram("KESTREL MONITOR:Lat=%.6f,Long=41.5,Compass=0.5,Alt=3000", latitude);
+    if (whole) {
+      ShellComposeFrame(page.frame);
+    } else {
+      const FrameChanges changes = ShellUpdateFrame(page.frame);
+      drawn_again += changes.whole ? 0 : 1;
+    }
+  }
+  state.counters["partial_frames"] = benchmark::Counter(drawn_again, benchmark::Counter::kAvgIterations);
+}
+void BM_FlightFrame(benchmark::State &state) { RunFlight(state, false); }
+void BM_FlightFrameWholeBaseline(benchmark::State &state) { RunFlight(state, true); }
+BENCHMARK(BM_FlightFrame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FlightFrameWholeBaseline)->Unit(benchmark::kMicrosecond);
 
 // The web display's part of a frame: the heaviest page's pixels encoded as PNG, once per distinct frame
 // whatever the number of viewers.

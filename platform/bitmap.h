@@ -1,6 +1,7 @@
 // bitmap.h: a theatre map image loaded at its full size.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 struct Bitmap; // opaque; owned by the platform
@@ -12,3 +13,6 @@ Bitmap *LoadBitmapFile(const wchar_t *path, std::string *why = nullptr);
 void FreeBitmap(Bitmap *bitmap);
 int BitmapWidth(const Bitmap *bitmap);
 int BitmapHeight(const Bitmap *bitmap);
+// A number that no other bitmap made in this run has (0 for none): what a picture drawn from a bitmap is kept
+// by, since a freed bitmap's address may be given to the next one.
+uint64_t BitmapSerial(const Bitmap *bitmap);

@@ -62,6 +62,13 @@ void CanvasStretchBitmap(Canvas &c, const Bitmap *bitmap, Rect source, Rect dest
   c.backend->stretch(c.impl, bitmap, source, destination);
 }
 
+bool CanvasClip(Canvas &c, const Rect *rect) {
+  if (c.backend->clip == nullptr)
+    return false;
+  c.backend->clip(c.impl, rect);
+  return true;
+}
+
 void CanvasFill(Canvas &c, Rect rect, Colour colour) {
   if (rect.right <= rect.left || rect.bottom <= rect.top)
     return;

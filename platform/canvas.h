@@ -71,6 +71,9 @@ struct CanvasBackend {
   void (*stretch)(void *impl, const Bitmap *bitmap, Rect source, Rect destination);
   // Sets every pixel of rect to colour, whatever was there: no pen, no blending.
   void (*fill)(void *impl, Rect rect, Colour colour);
+  // From now on only the pixels inside rect change (null: every pixel again). A backend without it (null)
+  // cannot draw part of a frame again; everything drawn inside rect is exactly what it would be unclipped.
+  void (*clip)(void *impl, const Rect *rect) = nullptr;
 };
 
 struct Canvas {
@@ -104,3 +107,6 @@ void CanvasInvert(Canvas &c, Rect rect);
 void CanvasStretchBitmap(Canvas &c, const Bitmap *bitmap, Rect source, Rect destination);
 // Pixels left to right-1 and top to bottom-1 become colour.
 void CanvasFill(Canvas &c, Rect rect, Colour colour);
+// Limits the drawing to rect (null: lifts the limit). False when the backend cannot clip, which then draws
+// everywhere.
+bool CanvasClip(Canvas &c, const Rect *rect);

@@ -19,6 +19,10 @@ int FrameBufferHeight(const FrameBuffer *frame);
 // Runs draw with a canvas over the whole frame; the canvas is valid during the call only.
 void DrawIntoFrameBuffer(FrameBuffer *frame, void (*draw)(Canvas &canvas, void *context), void *context);
 
+// A number no other frame or drawing of this run has, given anew when the frame is made and after every
+// DrawIntoFrameBuffer: a frame whose stamp is still the one read after a drawing holds just what that drawing left.
+uint64_t FrameBufferStamp(const FrameBuffer *frame);
+
 // The pixels as 0x..RRGGBB words (the top byte means nothing), the top row first, rows stride_bytes apart.
 // Valid until the next draw or the free.
 const uint32_t *FrameBufferPixels(const FrameBuffer *frame, int *stride_bytes);

@@ -1,8 +1,9 @@
 // frame_composition_test.cpp: every frame the front ends present is whole and true. A sequence of states that
 // used to leave old pixels behind (a flight across a map edge at the widest zoom, a moving position with no map,
-// messages removed while shown, a DATABASES line getting shorter, the TAGGING cursor off the map, transparent
-// titles painted again and again) is composed twice at every step, once into the frame of the step before and
-// once into a new one: the pixels must be the same. Runs on the Cairo canvas and, under Wine, on GDI.
+// messages removed while shown, a DATABASES line getting shorter, the TAGGING cursor off the map, another map
+// in the place of the last, transparent titles painted again and again) is composed twice at every step, once
+// brought up to date in the frame of the step before as the front ends do (only what changed drawn again), and
+// once whole into a new one: the pixels must be the same. Runs on the Cairo canvas and, under Wine, on GDI.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -94,17 +95,27 @@ protected:
     CopyWide(g_map_view.current_map_name, kMapNameCapacity, kMapLoadFailedName);
   }
 
-  // Composes the state as it stands into the frame of the step before and into a new one.
-  void Step(const std::string &what) {
-    ShellComposeFrame(reused);
+  // Composes the state as it stands into the frame of the step before and into a new one; what the first drew
+  // again.
+  FrameChanges Step(const std::string &what) {
+    const FrameChanges changes = ShellUpdateFrame(reused);
     FrameBuffer *fresh = CreateFrameBuffer(425, 425);
-    ASSERT_NE(fresh, nullptr);
+    EXPECT_NE(fresh, nullptr);
+    if (fresh == nullptr)
+      return changes;
     ShellComposeFrame(fresh);
     const Difference d = Compare(reused, fresh);
     EXPECT_EQ(d.count, 0) << what << ": pixels differ from a frame composed from nothing, the first at (" << d.x << ", "
                           << d.y << ")";
     EXPECT_GT(LitPixels(fresh), 2000) << what << ": the frame is (nearly) black";
     FreeFrameBuffer(fresh);
+    return changes;
+  }
+  static int ChangedPixels(const FrameChanges &changes) {
+    int pixels = changes.whole ? 425 * 425 : 0;
+    for (int i = 0; i < changes.count; ++i)
+      pixels += (changes.areas[i].right - changes.areas[i].left) * (changes.areas[i].bottom - changes.areas[i].top);
+    return pixels;
   }
 
   std::string map_path;
@@ -131,11 +142,16 @@ TEST_F(FrameCompositionTest, AFrameDrawnOverTheLastIsTheFrameDrawnFromNothing) {
     Step("MONITORING, widest zoom, flight step " + std::to_string(i));
   }
 
-  // No map: the position line changes under a moving ownship.
+  // No map: the position line changes under a moving ownship; after the first step only that line is drawn
+  // again, a small part of the window.
   UnloadMap();
   for (int i = 0; i < 4; ++i) {
     HandleDatagram("KESTREL MONITOR:Lat=%.4f,Long=41.%04d,Compass=0.3,Alt=3000", 42.3 + 0.0137 * i, 1111 * i);
-    Step("MONITORING without a map, position " + std::to_string(i));
+    const FrameChanges changes = Step("MONITORING without a map, position " + std::to_string(i));
+    if (i > 0) {
+      EXPECT_GT(changes.count, 0) << "position " << i;
+      EXPECT_LT(ChangedPixels(changes), 425 * 425 / 4) << "position " << i;
+    }
   }
 
   // Messages removed while shown: VEKTA DISCONNECTED goes with the next MONITOR, the rest with CLEAR MSGS, on
@@ -164,10 +180,27 @@ TEST_F(FrameCompositionTest, AFrameDrawnOverTheLastIsTheFrameDrawnFromNothing) {
   for (int i = 0; i < 3; ++i)
     Step("TAGGING cursor off the map, paint " + std::to_string(i));
 
-  // The same page painted again and again: transparent, anti-aliased titles must not thicken.
+  // Another map of the same size, loaded where the last one was freed (perhaps at its very address), shown at
+  // the same place: the map is drawn again.
+  g_map_view.centre_x = 600;
+  Step("TAGGING over the first map");
+  UnloadMap();
+  const std::string other_path = MakeScratchFolder() + "/other.bmp";
+  ASSERT_TRUE(WriteCheckerBmp(other_path, kMapWidth, kMapHeight, 23));
+  Bitmap *other = LoadBitmapFile(Widen(other_path).c_str());
+  ASSERT_NE(other, nullptr);
+  TakeSceneMap(other, kMapWidth, kMapHeight, kCell);
+  Step("TAGGING over another map");
+
+  // The same page painted again and again: transparent, anti-aliased titles must not thicken, and nothing is
+  // drawn again once the frame stands.
   g_page_state.current_page = kPageFailures;
-  for (int i = 0; i < 6; ++i)
-    Step("FAILURES STATUS, paint " + std::to_string(i));
+  for (int i = 0; i < 6; ++i) {
+    const FrameChanges changes = Step("FAILURES STATUS, paint " + std::to_string(i));
+    if (i > 0) {
+      EXPECT_EQ(ChangedPixels(changes), 0) << "paint " << i;
+    }
+  }
 }
 
 // A viewer on a third thread (a web display, say) copies the latest composed frame while the listener changes

@@ -1,7 +1,11 @@
 // main.cpp: the portable program: an SDL2 window, a timed loop standing in for the three window timers, keys and
 // clicks, and each frame composed whole with Cairo off screen, then presented at once.
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <cairo.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -31,6 +35,7 @@ struct Frontend {
   SDL_Window *window = nullptr;
   FrameBuffer *frame = nullptr; // composed whole on every paint, then presented
   SDL_Surface *frame_view = nullptr; // the frame's pixels as SDL sees them, made at the first present
+  SDL_Surface *shown_on = nullptr;   // the window surface the last frame was presented on
   int width = 0, height = 0;
   bool dirty = false; // a frame is wanted (user-interface thread only)
   Clock::time_point last_paint;
@@ -39,6 +44,11 @@ struct Frontend {
   std::atomic<bool> frame_requested{false};
   Uint32 wake_event = 0;
   Uint32 click_event = 0; // a tap of the web display: code x, data1 y
+  // Under X11 the loop waits itself, on the X connection and on wake_fd, which another thread writes to wake it.
+  // SDL's own wait would be woken by an event sent through the X server and back for every request: a round
+  // trip and an X event to read for each datagram. -1: SDL waits (other drivers).
+  int x_connection = -1;
+  int wake_fd = -1;
   int screenshots = 0;
 };
 
@@ -52,10 +62,20 @@ constexpr auto kFrameInterval = std::chrono::microseconds(1000000 / 60);
 void Invalidate(Rect, bool) { fe.dirty = true; }
 void InvalidateAll(bool) { fe.dirty = true; }
 
+// From any thread: wakes the loop waiting on wake_fd.
+void WakeLoop() {
+  const uint64_t one = 1;
+  [[maybe_unused]] const ssize_t written = ::write(fe.wake_fd, &one, sizeof one); // full only after 2^64 wakes
+}
+
 // From any thread: wakes the event loop, which paints as soon as the frame rate allows.
 void RequestFrameFromAnyThread() {
   if (fe.frame_requested.exchange(true))
     return;
+  if (fe.wake_fd >= 0) {
+    WakeLoop();
+    return;
+  }
   SDL_Event event{};
   event.type = fe.wake_event;
   SDL_PushEvent(&event);
@@ -67,17 +87,31 @@ bool PostClickFromAnyThread(int x, int y) {
   event.type = fe.click_event;
   event.user.code = x;
   event.user.data1 = reinterpret_cast<void *>(static_cast<intptr_t>(y));
-  return SDL_PushEvent(&event) == 1;
+  const bool posted = SDL_PushEvent(&event) == 1;
+  if (posted && fe.wake_fd >= 0)
+    WakeLoop();
+  return posted;
+}
+
+// Under X11, the loop's own wait (Frontend::wake_fd); elsewhere SDL's.
+void ChooseWaiting() {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(fe.window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11)
+    return;
+  fe.wake_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (fe.wake_fd >= 0)
+    fe.x_connection = ConnectionNumber(info.info.x11.display);
 }
 
 bool FrameWanted() { return fe.dirty || fe.frame_requested.load(); }
 
-// Composes the whole frame off screen.
-void PaintFrame() {
+// Brings the frame off screen up to date; what changed is what to present.
+FrameChanges PaintFrame() {
   fe.dirty = false;
   fe.frame_requested = false; // a request arriving from here on asks for the next frame
   fe.last_paint = Clock::now();
-  ShellComposeFrame(fe.frame);
+  return ShellUpdateFrame(fe.frame);
 }
 
 // Under X11 the window's pixels go to the server through shared memory, and the off-screen driver keeps them in
@@ -90,11 +124,14 @@ void ChoosePresentation() {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
 }
 
-// Copies the finished frame to the window in one step, so no half-drawn frame is ever seen.
-void Present() {
+// Copies the finished frame to the window in one step, so no half-drawn frame is ever seen: all of it, or only
+// the areas that changed since the frame before (which the window shows already) when changes says so.
+void Present(const FrameChanges *changes = nullptr) {
   SDL_Surface *target = SDL_GetWindowSurface(fe.window);
   if (target == nullptr)
     return;
+  const bool whole = changes == nullptr || changes->whole || target != fe.shown_on;
+  fe.shown_on = target; // a new window surface holds nothing of the frames before
   // The frame's pixels stay where they are for the program's life: one SDL view of them serves every frame.
   SDL_Surface *&source = fe.frame_view;
   if (source == nullptr) {
@@ -104,8 +141,21 @@ void Present() {
     if (source == nullptr)
       return;
   }
-  SDL_BlitSurface(source, nullptr, target, nullptr);
-  SDL_UpdateWindowSurface(fe.window);
+  if (whole) {
+    SDL_BlitSurface(source, nullptr, target, nullptr);
+    SDL_UpdateWindowSurface(fe.window);
+    return;
+  }
+  if (changes->count == 0)
+    return;
+  SDL_Rect areas[kMostChangedAreas];
+  for (int i = 0; i < changes->count; ++i) {
+    const Rect &r = changes->areas[i];
+    areas[i] = SDL_Rect{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    SDL_Rect to = areas[i]; // SDL_BlitSurface clips it
+    SDL_BlitSurface(source, &areas[i], target, &to);
+  }
+  SDL_UpdateWindowSurfaceRects(fe.window, areas, changes->count);
 }
 
 void SaveScreenshot(const std::string &dir) {
@@ -180,6 +230,39 @@ bool HandleEvent(const SDL_Event &event) {
   }
 }
 
+// Waits up to wait_ms for an event or a wake and handles the events; false when the program is to end.
+bool WaitAndHandleEvents(int wait_ms) {
+  SDL_Event event;
+  if (fe.wake_fd < 0) {
+    if (SDL_WaitEventTimeout(&event, wait_ms)) {
+      do {
+        if (!HandleEvent(event))
+          return false;
+      } while (SDL_PollEvent(&event));
+    }
+    return true;
+  }
+  pollfd waiting[2] = {{fe.x_connection, POLLIN, 0}, {fe.wake_fd, POLLIN, 0}};
+  ::poll(waiting, 2, wait_ms); // a signal (SIGINT, SIGTERM) ends it early too, and SDL turns it into SDL_QUIT below
+  if (waiting[1].revents & POLLIN) {
+    uint64_t wakes = 0;
+    [[maybe_unused]] const ssize_t got = ::read(fe.wake_fd, &wakes, sizeof wakes);
+  }
+  if (waiting[0].revents != 0 || waiting[1].revents == 0) {
+    // X input, a timeout or a signal: everything SDL can read or has.
+    while (SDL_PollEvent(&event))
+      if (!HandleEvent(event))
+        return false;
+    return true;
+  }
+  // Only a wake: a frame request, or an event another thread queued (a web display's tap), taken without
+  // asking the X server anything.
+  while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1)
+    if (!HandleEvent(event))
+      return false;
+  return true;
+}
+
 struct Timer {
   int id;
   std::chrono::milliseconds period;
@@ -204,13 +287,8 @@ int Run(const ProgramOptions &options) {
       next = std::min(next, fe.last_paint + kFrameInterval);
     // Rounded up, so that the loop does not wake a little early and spin until the deadline.
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
-    SDL_Event event;
-    if (SDL_WaitEventTimeout(&event, wait > 0 ? static_cast<int>(wait) : 0)) {
-      do {
-        if (!HandleEvent(event))
-          return 0;
-      } while (SDL_PollEvent(&event));
-    }
+    if (!WaitAndHandleEvents(wait > 0 ? static_cast<int>(wait) : 0))
+      return 0;
     bool whole_second = false;
     for (Timer &t : timers) {
       if (Clock::now() < t.due)
@@ -222,8 +300,14 @@ int Run(const ProgramOptions &options) {
         t.due = Clock::now() + t.period; // after a stall, no burst of late ticks
     }
     if (FrameWanted() && Clock::now() >= fe.last_paint + kFrameInterval) {
-      PaintFrame();
-      Present();
+      const FrameChanges changes = PaintFrame();
+      Present(&changes);
+      // Presenting waits for the X server, and X events that came meanwhile were read into Xlib's queue, where
+      // no wait on the connection sees them: they are handled now.
+      SDL_Event event;
+      while (fe.wake_fd >= 0 && SDL_PollEvent(&event))
+        if (!HandleEvent(event))
+          return 0;
     }
     if (!whole_second)
       continue;
@@ -264,6 +348,7 @@ int main(int argc, char **argv) {
     return 0; // as the Windows program, which ends with 0 when its window cannot be made
   }
   ChoosePresentation();
+  ChooseWaiting();
   const Uint32 events = SDL_RegisterEvents(2);
   g_shell.host.invalidate_all = InvalidateAll;
   g_shell.host.invalidate_rect = Invalidate;
@@ -281,6 +366,8 @@ int main(int argc, char **argv) {
   ShellStopWebDisplay();
   ShellStopListener();
   g_shell.host = ShellHost{};
+  if (fe.wake_fd >= 0)
+    ::close(fe.wake_fd);
   SDL_FreeSurface(fe.frame_view);
   FreeFrameBuffer(fe.frame);
   SDL_DestroyWindow(fe.window);

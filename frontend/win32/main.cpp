@@ -14,13 +14,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The front end's own record. The frame is an off-screen bitmap the size of the client area: each paint composes
-// it whole and copies it to the window in one BitBlt, so nothing flickers and nothing of an earlier frame stays.
+// The front end's own record. The frame is an off-screen bitmap the size of the client area: each paint brings it
+// up to date (drawing again only what changed) and copies what changed to the window, so nothing flickers and
+// nothing of an earlier frame stays.
 struct Frontend {
   HWND window = nullptr;
   HBRUSH background = nullptr;
   FrameBuffer *frame = nullptr;
-  bool ready = false; // the modules are initialised and may paint
+  bool frame_new = false;    // made since the last paint: nothing composed in it yet
+  bool paint_posted = false; // a kPaintMessage is on its way
+  bool ready = false;        // the modules are initialised and may paint
   Clock::time_point last_paint;
   // A frame asked for from another thread: set there, taken by the paint. The message is posted only when
   // the flag was clear, so a burst of requests costs one message.
@@ -33,14 +36,21 @@ Frontend fe;
 constexpr UINT kFrameRequestMessage = WM_APP + 1;
 // Posted by the web display for a tap: wParam x, lParam y in client pixels.
 constexpr UINT kWebClickMessage = WM_APP + 2;
+// Posted by the front end itself for a frame: composed and copied to the window outside WM_PAINT, which asks for
+// the parts of the window the system wants shown again.
+constexpr UINT kPaintMessage = WM_APP + 3;
 constexpr UINT_PTR kFrameTimer = 104;
 // At most 60 frames a second for the requests of the listener.
 constexpr auto kFrameInterval = std::chrono::microseconds(1000000 / 60);
 
-// Every invalidation asks for the whole client area: each frame is composed whole, so a part of the window
-// left out of the update would only show the frame before.
-void InvalidateAll(bool) { InvalidateRect(fe.window, nullptr, FALSE); }
-void InvalidatePart(Rect, bool) { InvalidateRect(fe.window, nullptr, FALSE); }
+// Every invalidation asks for a frame: the frame works out itself what changed in it, wherever that is, so the
+// rectangle asked for says nothing more. A burst of requests posts one message.
+void InvalidateAll(bool) {
+  if (fe.paint_posted)
+    return;
+  fe.paint_posted = PostMessageW(fe.window, kPaintMessage, 0, 0) != 0;
+}
+void InvalidatePart(Rect, bool) { InvalidateAll(false); }
 
 void RequestFrameFromAnyThread() {
   if (!fe.frame_requested.exchange(true))
@@ -51,13 +61,16 @@ bool PostClickFromAnyThread(int x, int y) {
   return PostMessageW(fe.window, kWebClickMessage, static_cast<WPARAM>(x), static_cast<LPARAM>(y)) != 0;
 }
 
-// A request reached the window: paint now when the last frame is old enough, else when it will be.
+void PaintChanges();
+
+// A request reached the window: paint now when the last frame is old enough, else when it will be. Painted here
+// and not through another posted message: each message is a round trip through the Windows server (wineserver).
 void OnFrameRequest() {
   if (!fe.frame_requested.load())
     return; // a paint took it since it was posted
   const auto wait = fe.last_paint + kFrameInterval - Clock::now();
   if (wait <= Clock::duration::zero()) {
-    InvalidateAll(false);
+    PaintChanges();
     return;
   }
   const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
@@ -70,20 +83,56 @@ bool EnsureFrame(int width, int height) {
     return true;
   FreeFrameBuffer(fe.frame);
   fe.frame = CreateFrameBuffer(width, height);
+  fe.frame_new = true;
   return fe.frame != nullptr;
 }
 
+// Brings the frame up to date; false when there is none to show.
+bool ComposeFrame(FrameChanges *changes) {
+  RECT client;
+  GetClientRect(fe.window, &client);
+  if (!fe.ready || client.right <= 0 || client.bottom <= 0 || !EnsureFrame(client.right, client.bottom))
+    return false;
+  fe.frame_requested = false; // a request arriving from here on asks for the next frame
+  fe.last_paint = Clock::now();
+  fe.frame_new = false;
+  *changes = ShellUpdateFrame(fe.frame);
+  return true;
+}
+
+void CopyToWindow(HDC dc, Rect r) {
+  BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, static_cast<HDC>(GdiFrameBufferDc(fe.frame)), r.left,
+         r.top, SRCCOPY);
+}
+
+// A frame the program asked for: what changed goes to the window, and only that. The window keeps its own
+// device context (CS_OWNDC), so getting it costs no set-up per frame.
+void PaintChanges() {
+  FrameChanges changes;
+  if (!ComposeFrame(&changes) || (!changes.whole && changes.count == 0))
+    return;
+  HDC dc = GetDC(fe.window);
+  if (changes.whole)
+    CopyToWindow(dc, Rect{0, 0, FrameBufferWidth(fe.frame), FrameBufferHeight(fe.frame)});
+  for (int i = 0; !changes.whole && i < changes.count; ++i)
+    CopyToWindow(dc, changes.areas[i]);
+  ReleaseDC(fe.window, dc);
+}
+
+// The system asks for a part of the window (first shown, uncovered, resized): the frame as it stands, composed
+// first when there is none yet.
 void Paint(HWND window) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(window, &ps);
-  RECT client;
-  GetClientRect(window, &client);
-  if (fe.ready && client.right > 0 && client.bottom > 0 && EnsureFrame(client.right, client.bottom)) {
-    fe.frame_requested = false; // a request arriving from here on asks for the next frame
-    fe.last_paint = Clock::now();
-    ShellComposeFrame(fe.frame);
-    BitBlt(dc, 0, 0, client.right, client.bottom, static_cast<HDC>(GdiFrameBufferDc(fe.frame)), 0, 0, SRCCOPY);
+  FrameChanges changes;
+  if (fe.frame != nullptr && !fe.frame_new) {
+    RECT client;
+    GetClientRect(window, &client);
+    if (FrameBufferWidth(fe.frame) != client.right || FrameBufferHeight(fe.frame) != client.bottom)
+      fe.frame_new = true; // resized: composed again at the new size
   }
+  if ((fe.frame != nullptr && !fe.frame_new) || ComposeFrame(&changes))
+    CopyToWindow(dc, Rect{ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom});
   EndPaint(window, &ps);
 }
 
@@ -93,13 +142,17 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     if (wparam == kFrameTimer) {
       KillTimer(window, kFrameTimer);
       if (fe.frame_requested.load()) // not taken by a paint in the meantime
-        InvalidateAll(false);
+        PaintChanges();
       return 0;
     }
     ShellTimer(static_cast<int>(wparam));
     return 0;
   case kFrameRequestMessage:
     OnFrameRequest();
+    return 0;
+  case kPaintMessage:
+    fe.paint_posted = false;
+    PaintChanges();
     return 0;
   case kWebClickMessage: // the same click path as WM_LBUTTONDOWN
     ShellClick(static_cast<int>(wparam), static_cast<int>(lparam));
@@ -129,7 +182,9 @@ ATOM RegisterWindowClass(HINSTANCE instance) {
   fe.background = CreateSolidBrush(RGB(0, 0, 0));
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  wc.style = CS_HREDRAW | CS_VREDRAW;
+  // Its own device context: every frame is copied to the window through a device context, and a common one is
+  // made ready afresh at each GetDC (under Wine that reads the X resources again, a large part of a frame's cost).
+  wc.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
   wc.lpfnWndProc = MainWindowProc;
   wc.hInstance = instance;
   wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_KESTREL));

@@ -2,6 +2,7 @@
 // headers have been checked against their sizes (bitmap_file.h).
 #include "platform/bitmap.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -92,7 +93,8 @@ Bitmap *CreateBitmapFromRgb(const unsigned char *rgb, int width, int height) {
       row[x] = 0xFF000000u | uint32_t{in[0]} << 16 | uint32_t{in[1]} << 8 | in[2];
   }
   cairo_surface_mark_dirty(surface);
-  return new Bitmap{width, height, surface};
+  static std::atomic<uint64_t> made{0};
+  return new Bitmap{width, height, surface, ++made};
 }
 
 // Whether the open file may go to the decoder: its header within the limits and its size, and for a PNG every chunk
@@ -144,3 +146,4 @@ void FreeBitmap(Bitmap *bitmap) {
 
 int BitmapWidth(const Bitmap *bitmap) { return bitmap == nullptr ? 0 : bitmap->width; }
 int BitmapHeight(const Bitmap *bitmap) { return bitmap == nullptr ? 0 : bitmap->height; }
+uint64_t BitmapSerial(const Bitmap *bitmap) { return bitmap == nullptr ? 0 : bitmap->serial; }

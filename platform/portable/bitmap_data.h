@@ -3,11 +3,14 @@
 
 #include <cairo.h>
 
+#include <cstdint>
+
 // A loaded image kept at full size as an opaque Cairo surface, so that stretching draws from it with no
 // conversion per frame.
 struct Bitmap {
   int width = 0, height = 0;
   cairo_surface_t *surface = nullptr; // CAIRO_FORMAT_RGB24; owns the pixels
+  uint64_t serial = 0;                // BitmapSerial
 };
 
 // An opaque (CAIRO_FORMAT_RGB24) surface of width x height, all black, the caller's to destroy. Null when the size

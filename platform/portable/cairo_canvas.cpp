@@ -494,8 +494,18 @@ void Fill(void *impl, Rect rect, Colour colour) {
   cairo_restore(cr);
 }
 
-constexpr CanvasBackend kCairoBackend = {Line, Arc,       Rectangle, Ellipse, Polygon,
-                                         Text, TextWidth, Invert,    Stretch, Fill};
+void Clip(void *impl, const Rect *rect) {
+  cairo_t *cr = Context(impl);
+  cairo_reset_clip(cr);
+  if (rect == nullptr)
+    return;
+  cairo_new_path(cr);
+  cairo_rectangle(cr, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top);
+  cairo_clip(cr);
+}
+
+constexpr CanvasBackend kCairoBackend = {Line, Arc,     Rectangle, Ellipse, Polygon, Text,
+                                         TextWidth, Invert, Stretch, Fill, Clip};
 
 } // namespace
 

@@ -22,7 +22,8 @@ namespace {
 // One text size: a layout reused for every line set in it, and where its baseline sits in the cell.
 struct TextFont {
   PangoLayout *layout = nullptr;
-  int ascent = 0; // pixels from the cell's top to the baseline
+  int ascent = 0;      // pixels from the cell's top to the baseline
+  std::wstring shaped; // the text the layout holds: setting it again would only shape it again
 };
 
 // A reference to the Cairo font of a run, held while the run is kept.
@@ -143,9 +144,12 @@ TextFont &FontFor(int h) {
   return state.by_height.emplace(h, font).first->second;
 }
 
-void SetText(PangoLayout *layout, std::wstring_view text) {
-  const std::string utf8 = WideToUtf8(std::wstring(text));
-  pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
+void SetText(TextFont &font, std::wstring_view text) {
+  if (font.shaped == text)
+    return;
+  font.shaped.assign(text);
+  const std::string utf8 = WideToUtf8(font.shaped);
+  pango_layout_set_text(font.layout, utf8.data(), static_cast<int>(utf8.size()));
 }
 
 int LayoutWidth(PangoLayout *layout) {
@@ -154,11 +158,11 @@ int LayoutWidth(PangoLayout *layout) {
   return logical.width;
 }
 
-int MeasureLine(PangoLayout *layout, std::wstring_view text) {
+int MeasureLine(TextFont &font, std::wstring_view text) {
   if (text.empty())
     return 0;
-  SetText(layout, text);
-  return LayoutWidth(layout);
+  SetText(font, text);
+  return LayoutWidth(font.layout);
 }
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
@@ -172,8 +176,15 @@ std::wstring_view TrimTrailingBlanks(std::wstring_view text) {
 // Breaks one paragraph at blanks, greedily, so that each line fits width. A word wider than the rectangle
 // stays whole on its own line (and is clipped), as DrawText does without edit-control breaking; the blanks
 // at a break are dropped.
-void BreakParagraph(PangoLayout *layout, std::wstring_view paragraph, int width,
-                    std::vector<std::wstring_view> &lines) {
+void BreakParagraph(TextFont &font, std::wstring_view paragraph, int width, std::vector<std::wstring_view> &lines) {
+  // A paragraph that fits whole is one line: no shorter run of its words is wider (every advance of the face
+  // is positive), so the greedy breaking below would take every word. Most texts are such one-liners, and
+  // measuring them whole shapes them once, the very shaping LayOut then takes its line from.
+  if (std::wstring_view whole = TrimTrailingBlanks(paragraph); whole.size() == paragraph.size() &&
+                                                               MeasureLine(font, whole) <= width) {
+    lines.push_back(paragraph);
+    return;
+  }
   size_t start = 0;
   const size_t n = paragraph.size();
   // The end of the next word after position i, with the blanks before it.
@@ -187,7 +198,7 @@ void BreakParagraph(PangoLayout *layout, std::wstring_view paragraph, int width,
   do {
     size_t end = next_word_end(start);
     for (size_t longer = next_word_end(end); longer != end; longer = next_word_end(end)) {
-      if (MeasureLine(layout, TrimTrailingBlanks(paragraph.substr(start, longer - start))) > width)
+      if (MeasureLine(font, TrimTrailingBlanks(paragraph.substr(start, longer - start))) > width)
         break;
       end = longer;
     }
@@ -199,7 +210,7 @@ void BreakParagraph(PangoLayout *layout, std::wstring_view paragraph, int width,
 }
 
 // The lines DrawText would draw: broken at CR, LF and CR LF, and at blanks when word breaking.
-std::vector<std::wstring_view> LayOutLines(PangoLayout *layout, std::wstring_view text, bool word_break, int width) {
+std::vector<std::wstring_view> LayOutLines(TextFont &font, std::wstring_view text, bool word_break, int width) {
   std::vector<std::wstring_view> lines;
   size_t start = 0;
   while (start <= text.size()) {
@@ -208,7 +219,7 @@ std::vector<std::wstring_view> LayOutLines(PangoLayout *layout, std::wstring_vie
       ++end;
     const std::wstring_view paragraph = text.substr(start, end - start);
     if (word_break && !paragraph.empty())
-      BreakParagraph(layout, paragraph, width, lines);
+      BreakParagraph(font, paragraph, width, lines);
     else
       lines.push_back(paragraph);
     if (end == text.size())
@@ -258,12 +269,12 @@ bool TakeRuns(PangoLayout *layout, std::vector<GlyphRun> &runs) {
 
 LaidOutText LayOut(TextFont &font, std::wstring_view text, bool word_break, int width) {
   LaidOutText laid_out;
-  for (const std::wstring_view line : LayOutLines(font.layout, text, word_break, width)) {
+  for (const std::wstring_view line : LayOutLines(font, text, word_break, width)) {
     TextLine &out = laid_out.lines.emplace_back();
     out.text = line;
     if (line.empty())
       continue;
-    SetText(font.layout, line);
+    SetText(font, line);
     out.width = LayoutWidth(font.layout);
     if (laid_out.runs_complete && !TakeRuns(font.layout, out.runs))
       laid_out.runs_complete = false;
@@ -396,7 +407,7 @@ void DrawCairoText(cairo_t *cr, const CairoTextStyle &style, Rect r, std::wstrin
       cairo_fill(cr);
     }
     SetColour(cr, style.text_colour);
-    SetText(font.layout, line.text);
+    SetText(font, line.text);
     cairo_move_to(cr, x, y + font.ascent - pango_layout_get_baseline(font.layout) / PANGO_SCALE);
     pango_cairo_show_layout(cr, font.layout);
   });
@@ -405,7 +416,7 @@ void DrawCairoText(cairo_t *cr, const CairoTextStyle &style, Rect r, std::wstrin
 
 int MeasureCairoText(int cell_height, std::wstring_view text) {
   std::lock_guard hold(state.lock);
-  return MeasureLine(FontFor(cell_height).layout, text);
+  return MeasureLine(FontFor(cell_height), text);
 }
 
 const char *CairoTextFamily() {

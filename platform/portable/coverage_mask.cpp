@@ -16,6 +16,24 @@ struct Pixels {
   Rect bounds;
 };
 
+Rect Intersect(Rect a, Rect b);
+
+// Narrows bounds to cr's clip when the clip is one rectangle of whole pixels (the canvas's clip, drawing a part of
+// a frame again); false for any other shape.
+bool ClipRectangle(cairo_t *cr, Rect &bounds) {
+  cairo_rectangle_list_t *list = cairo_copy_clip_rectangle_list(cr);
+  bool whole = list->status == CAIRO_STATUS_SUCCESS && list->num_rectangles == 1;
+  if (whole) {
+    const cairo_rectangle_t &r = list->rectangles[0];
+    const Rect clip{static_cast<int>(r.x), static_cast<int>(r.y), static_cast<int>(r.x + r.width),
+                    static_cast<int>(r.y + r.height)};
+    whole = clip.left == r.x && clip.top == r.y && clip.right == r.x + r.width && clip.bottom == r.y + r.height;
+    bounds = Intersect(bounds, clip);
+  }
+  cairo_rectangle_list_destroy(list);
+  return whole;
+}
+
 bool DirectPixels(cairo_t *cr, Pixels &out) {
   cairo_surface_t *surface = cairo_get_target(cr);
   if (cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE)
@@ -32,13 +50,13 @@ bool DirectPixels(cairo_t *cr, Pixels &out) {
   const int width = cairo_image_surface_get_width(surface), height = cairo_image_surface_get_height(surface);
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
   cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
-  if (x1 > 0 || y1 > 0 || x2 < width || y2 < height)
-    return false; // a clip of unknown shape: Cairo applies it
+  out.bounds = Rect{0, 0, width, height};
+  if ((x1 > 0 || y1 > 0 || x2 < width || y2 < height) && !ClipRectangle(cr, out.bounds))
+    return false; // a clip of another shape: Cairo applies it
   cairo_surface_flush(surface);
   out.surface = surface;
   out.data = cairo_image_surface_get_data(surface);
   out.stride = cairo_image_surface_get_stride(surface);
-  out.bounds = Rect{0, 0, width, height};
   return out.data != nullptr;
 }
 

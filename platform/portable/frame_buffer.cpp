@@ -4,13 +4,23 @@
 #include "platform/portable/bitmap_data.h"
 #include "platform/portable/cairo_canvas.h"
 
+#include <atomic>
+
 struct FrameBuffer {
   cairo_surface_t *surface = nullptr; // CAIRO_FORMAT_RGB24
+  uint64_t stamp = 0;
 };
+
+namespace {
+uint64_t NewStamp() {
+  static std::atomic<uint64_t> stamps{0};
+  return ++stamps;
+}
+} // namespace
 
 FrameBuffer *CreateFrameBuffer(int width, int height) {
   cairo_surface_t *surface = CreateOpaqueSurface(width, height);
-  return surface != nullptr ? new FrameBuffer{surface} : nullptr;
+  return surface != nullptr ? new FrameBuffer{surface, NewStamp()} : nullptr;
 }
 
 void FreeFrameBuffer(FrameBuffer *frame) {
@@ -29,7 +39,10 @@ void DrawIntoFrameBuffer(FrameBuffer *frame, void (*draw)(Canvas &canvas, void *
   draw(canvas, context);
   cairo_destroy(cr);
   cairo_surface_flush(frame->surface);
+  frame->stamp = NewStamp();
 }
+
+uint64_t FrameBufferStamp(const FrameBuffer *frame) { return frame->stamp; }
 
 const uint32_t *FrameBufferPixels(const FrameBuffer *frame, int *stride_bytes) {
   *stride_bytes = cairo_image_surface_get_stride(frame->surface);

@@ -15,20 +15,44 @@
 
 namespace {
 
-// The device is opened once at a fixed format; every wave is converted to it when loaded. The last wave
-// played is kept, as the same click is played on every press.
+// The device is opened at a fixed format; every wave is converted to it when loaded. The last wave played is
+// kept, as the same click is played on every press.
+//
+// An open SDL device keeps a thread of its own running, mixing silence and waking every buffer period, whether
+// anything plays or not: several percent of the display's processor time in flight. So the device is closed once
+// no click has been asked for during kIdleCloseMs, and opened again at the next one; a pilot pressing one button
+// after another keeps it open.
 struct SoundOutput {
   std::mutex lock;
-  bool tried = false;
+  bool tried = false; // an open was tried since the last close: a device that failed to open is not retried
   SDL_AudioDeviceID device = 0;
   SDL_AudioSpec format{};
   std::string loaded_path;
   std::vector<Uint8> samples;
+  Uint32 last_play = 0;   // SDL_GetTicks of the last click
+  SDL_TimerID closer = 0; // the timer that closes the idle device, while the device is open
 };
 
 SoundOutput output;
 
+constexpr Uint32 kIdleCloseMs = 10000;
+
+// On SDL's timer thread: closes the device once it has been idle long enough, else looks again when it will be.
+Uint32 CloseWhenIdle(Uint32, void *) {
+  std::lock_guard hold(output.lock);
+  const Uint32 idle = SDL_GetTicks() - output.last_play;
+  if (idle < kIdleCloseMs)
+    return kIdleCloseMs - idle;
+  if (output.device != 0)
+    SDL_CloseAudioDevice(output.device);
+  output.device = 0;
+  output.tried = false;
+  output.closer = 0;
+  return 0; // the timer ends
+}
+
 bool OpenOutput() {
+  output.last_play = SDL_GetTicks();
   if (output.tried)
     return output.device != 0;
   output.tried = true;
@@ -45,6 +69,7 @@ bool OpenOutput() {
     return false;
   }
   SDL_PauseAudioDevice(output.device, 0);
+  output.closer = SDL_AddTimer(kIdleCloseMs, CloseWhenIdle, nullptr);
   return true;
 }
 

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 
 #include "platform/bitmap_file.h"
@@ -13,6 +14,7 @@ struct Bitmap {
   HBITMAP handle;
   int width;
   int height;
+  uint64_t serial; // BitmapSerial
 };
 
 // The header is checked against the file's size first: LoadImage believes what a header claims and allocates
@@ -50,7 +52,8 @@ Bitmap *LoadBitmapFile(const wchar_t *path, std::string *why) {
       *why = "not a BMP that Windows reads (error " + std::to_string(error) + ")";
     return nullptr;
   }
-  return new Bitmap{handle, static_cast<int>(info.bmWidth), static_cast<int>(info.bmHeight)};
+  static std::atomic<uint64_t> made{0};
+  return new Bitmap{handle, static_cast<int>(info.bmWidth), static_cast<int>(info.bmHeight), ++made};
 }
 
 void FreeBitmap(Bitmap *bitmap) {
@@ -62,5 +65,6 @@ void FreeBitmap(Bitmap *bitmap) {
 
 int BitmapWidth(const Bitmap *bitmap) { return bitmap == nullptr ? 0 : bitmap->width; }
 int BitmapHeight(const Bitmap *bitmap) { return bitmap == nullptr ? 0 : bitmap->height; }
+uint64_t BitmapSerial(const Bitmap *bitmap) { return bitmap == nullptr ? 0 : bitmap->serial; }
 
 void *GdiBitmapHandle(const Bitmap *bitmap) { return bitmap == nullptr ? nullptr : bitmap->handle; }

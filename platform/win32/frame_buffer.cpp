@@ -6,7 +6,17 @@
 
 #include "platform/win32/gdi_canvas.h"
 
+#include <atomic>
+
+namespace {
+uint64_t NewStamp() {
+  static std::atomic<uint64_t> stamps{0};
+  return ++stamps;
+}
+} // namespace
+
 struct FrameBuffer {
+  uint64_t stamp = NewStamp();
   HDC dc = nullptr;
   HBITMAP bitmap = nullptr;
   HGDIOBJ previous = nullptr;
@@ -58,7 +68,11 @@ void DrawIntoFrameBuffer(FrameBuffer *frame, void (*draw)(Canvas &canvas, void *
   Canvas canvas = MakeGdiCanvas(frame->dc, frame->width, frame->height);
   draw(canvas, context);
   GdiFlush(); // GDI may batch: the bits are read, copied or presented next
+  SelectClipRgn(frame->dc, nullptr); // a clip the drawing set stays with it
+  frame->stamp = NewStamp();
 }
+
+uint64_t FrameBufferStamp(const FrameBuffer *frame) { return frame->stamp; }
 
 const uint32_t *FrameBufferPixels(const FrameBuffer *frame, int *stride_bytes) {
   *stride_bytes = frame->width * 4;

@@ -1,8 +1,10 @@
 // gdi_canvas.cpp: the canvas backend that draws with GDI on a device context.
 //
 // Each primitive selects the pen, brush and font it needs from the canvas state, draws, and puts the
-// device context back as it found it. Pens and brushes live for one primitive; fonts are made once per
-// height and kept for the life of the process, as the pages ask for the same few heights on every paint.
+// device context back as it found it, all but the font. Pens and brushes live for one primitive; fonts are made
+// once per height and kept for the life of the process, as the pages ask for the same few heights on every paint,
+// and a text's font stays selected for the next text: selecting a font is no small thing (under Wine a memory
+// device context made from the screen's asks the X resources about anti-aliasing each time, opening their files).
 #include "platform/win32/gdi_canvas.h"
 
 #include <windows.h>
@@ -116,9 +118,17 @@ void GdiPolygon(void *impl, const CanvasState &state, const Point *points, int c
   Polygon(dc, corners.data(), count);
 }
 
+// Selects the font of the height, unless it is selected already. Fonts are never deleted, so one may stay
+// selected in a device context for as long as that lives.
+void UseFont(HDC dc, int height) {
+  const HFONT font = FontOfHeight(height);
+  if (GetCurrentObject(dc, OBJ_FONT) != font)
+    SelectObject(dc, font);
+}
+
 void GdiText(void *impl, const CanvasState &state, Rect rect, const wchar_t *text, int length, uint32_t flags) {
   const HDC dc = AsDc(impl);
-  const HGDIOBJ old_font = SelectObject(dc, FontOfHeight(state.font_height));
+  UseFont(dc, state.font_height);
   const COLORREF old_text = SetTextColor(dc, AsColorref(state.text_colour));
   const COLORREF old_back = SetBkColor(dc, AsColorref(state.back_colour));
   const int old_mode = SetBkMode(dc, state.opaque ? OPAQUE : TRANSPARENT);
@@ -128,15 +138,13 @@ void GdiText(void *impl, const CanvasState &state, Rect rect, const wchar_t *tex
   SetBkMode(dc, old_mode);
   SetBkColor(dc, old_back);
   SetTextColor(dc, old_text);
-  SelectObject(dc, old_font);
 }
 
 int GdiTextWidth(void *impl, const CanvasState &state, const wchar_t *text, int length) {
   const HDC dc = AsDc(impl);
-  const HGDIOBJ old_font = SelectObject(dc, FontOfHeight(state.font_height));
+  UseFont(dc, state.font_height);
   SIZE size{};
   const bool measured = GetTextExtentPoint32W(dc, text, length, &size) != 0;
-  SelectObject(dc, old_font);
   return measured ? static_cast<int>(size.cx) : 0;
 }
 
@@ -173,8 +181,16 @@ void GdiFill(void *impl, Rect rect, Colour colour) {
   DeleteObject(brush);
 }
 
+void GdiClip(void *impl, const Rect *rect) {
+  const HDC dc = AsDc(impl);
+  SelectClipRgn(dc, nullptr);
+  if (rect != nullptr)
+    IntersectClipRect(dc, rect->left, rect->top, rect->right, rect->bottom);
+}
+
 constexpr CanvasBackend kGdiBackend = {
     GdiLine, GdiArc, GdiRectangle, GdiEllipse, GdiPolygon, GdiText, GdiTextWidth, GdiInvert, GdiStretch, GdiFill,
+    GdiClip,
 };
 
 } // namespace

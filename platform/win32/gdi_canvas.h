@@ -9,7 +9,8 @@
 struct FrameBuffer;
 
 // A canvas that draws with GDI on the device context hdc (an HDC) of a surface width x height pixels.
-// The canvas starts in the default state; the device context's own state is restored after each primitive.
+// The canvas starts in the default state; the device context's own state is restored after each primitive, but
+// for the font of the last text, which stays selected (the fonts live as long as the process).
 Canvas MakeGdiCanvas(void *hdc, int width, int height);
 
 // The HBITMAP behind a loaded bitmap, or null.
