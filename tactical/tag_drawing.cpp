@@ -115,9 +115,9 @@ void DrawTags(Canvas &canvas, const PageState &pages) {
       keys.insert(std::lower_bound(keys.begin(), keys.end(), place->sequence), place->sequence);
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
   }
-  // Under a flood only the top tag of each small cell is drawn: the others lie hidden in the mass.
-  KeepTopTagOfEachCell(keys, tags.places, transform, canvas.width, canvas.height, TagVisible, q,
-                       selected);
+  // Under a flood only the top tag of each small cell, half a symbol wide, is drawn: the others lie hidden in the mass.
+  KeepTopTagOfEachCell(keys, tags.places, transform, canvas.width, canvas.height, std::max(kWindowCellSide, s / 2),
+                       TagVisible, q, selected);
 
   for (const uint64_t key : keys) {
     const TagPlace &place = *std::lower_bound(tags.places.begin(), tags.places.end(), key,
