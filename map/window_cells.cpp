@@ -28,7 +28,8 @@ bool WindowCells::File(Point at, uint64_t key) {
   const int x = at.x + margin_, y = at.y + margin_;
   if (x < 0 || y < 0 || x / side_ >= columns_ || y / side_ >= rows_)
     return false;
-  top_[static_cast<size_t>(y / side_) * static_cast<size_t>(columns_) + x / side_] = key + 1;
+  uint64_t &top = top_[static_cast<size_t>(y / side_) * static_cast<size_t>(columns_) + x / side_];
+  top = std::max(top, key + 1);
   in_window_ += at.x >= 0 && at.y >= 0 && at.x < width_ && at.y < height_;
   return true;
 }

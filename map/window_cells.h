@@ -28,8 +28,8 @@ public:
   // Starts a frame on a window of width x height in cells of side x side pixels, the cells emptied; false (and nothing
   // to file) while the cells are switched off.
   bool Begin(int width, int height, int margin, int side);
-  // Files key as the top of the cell at at (a later key lies over an earlier one); false when at lies beyond the
-  // margin, where no cell is: the caller keeps the item itself.
+  // Files key at at: the highest key filed in a cell is its top (a later key lies over an earlier one), whatever the
+  // order they are filed in; false when at lies beyond the margin, where no cell is: the caller keeps the item itself.
   bool File(Point at, uint64_t key);
   // Whether the items filed in the window itself are a flood: more than twice its cells.
   bool Flooded() const;

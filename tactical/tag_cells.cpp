@@ -14,8 +14,10 @@ void KeepTopTagOfEachCell(std::vector<uint64_t> &keys, const std::vector<TagPlac
                           const ViewTransform &transform, int width, int height, int side,
                           bool (*shown)(int32_t squad, int32_t q), int32_t q, uint32_t selected) {
   static WindowCells cells;
-  if (!cells.Begin(width, height, kMargin, side))
+  if (!cells.Begin(width, height, kMargin, side)) {
+    std::sort(keys.begin(), keys.end());
     return;
+  }
   std::vector<uint64_t> kept;
   for (const uint64_t key : keys) {
     const auto place = std::lower_bound(places.begin(), places.end(), key,
@@ -29,8 +31,10 @@ void KeepTopTagOfEachCell(std::vector<uint64_t> &keys, const std::vector<TagPlac
     if (!cells.File(BitmapToWindow(transform, place->x, place->y), key))
       kept.push_back(key); // too far out to share a cell; DrawTags finds it does not reach the window
   }
-  if (!cells.Flooded())
+  if (!cells.Flooded()) {
+    std::sort(keys.begin(), keys.end());
     return;
+  }
   cells.AppendTops(kept);
   std::sort(kept.begin(), kept.end());
   keys.swap(kept);
