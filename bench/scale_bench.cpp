@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -42,7 +43,9 @@
 #include "map/map_drawing.h"
 #include "map/map_view.h"
 #include "map/projection.h"
+#include "map/route_drawing.h"
 #include "map/routes.h"
+#include "map/window_cells.h"
 #include "mfd/page_state.h"
 #include "platform/bitmap.h"
 #include "platform/controllers.h"
@@ -53,9 +56,10 @@
 #include "status/event_log.h"
 #include "support/listener_fixture.h"
 #include "support/recording_canvas.h"
+#include "tactical/squad_drawing.h"
 #include "tactical/squad_group.h"
-#include "tactical/tag_cells.h"
 #include "tactical/tag_database.h"
+#include "tactical/tag_drawing.h"
 
 namespace {
 
@@ -233,7 +237,7 @@ void BM_Frame(benchmark::State &state) {
   ApplyZoom(g_map_view);
   g_event_log.blink = 1;
   SelectNextBullseye();
-  UseTagCells(state.range(3) != 0);
+  UseFloodCells(state.range(3) != 0);
   Frame frame;
   frame.Paint(); // the first frame after a map load places every tag on the new grid
   for (auto _ : state)
@@ -244,9 +248,9 @@ void BM_Frame(benchmark::State &state) {
   std::sort(held.begin(), held.end());
   state.counters["lock_ms"] = held[held.size() / 2];
   state.counters["primitives"] = FramePrimitives();
-  UseTagCells(true);
+  UseFloodCells(true);
 }
-// cells 0: every tag drawn, the baseline of the widest zoom beside the top tag of each cell (cells 1).
+// cells 0: every item drawn, the baseline of the widest zoom beside the top item of each cell (cells 1).
 BENCHMARK(BM_Frame)
     ->ArgNames({"page", "zoom_milli", "flooded", "cells"})
     ->Args({kPageMonitoring, 1000, 0, 1})
@@ -325,6 +329,92 @@ void PrintMemory() {
   std::printf("\nmemory per stored item (heap in use, indexes included):\n");
   std::printf("  tag            : %6.0f bytes\n  its message    : %6.0f bytes\n", tag, message);
   std::printf("  route point    : %6.0f bytes\n  squad member   : %6.0f bytes\n", route, member);
+}
+
+// ---- The widest zoom, thinned and whole ----------------------------------------------------------------------------
+
+// kFramesEach frames of MONITORING at the widest zoom over the flood, thinned to the top item of each window cell or
+// everything drawn. Named apart so that an instruction count can be taken of these frames alone:
+//   valgrind --tool=callgrind --toggle-collect='*PaintWidestFrames*' kestrel_scale_bench --widest_only=2
+// (2: one round of the thinned frames alone, the baseline's too with --widest_only=3).
+constexpr int kFramesEach = 5;
+__attribute__((noinline)) void PaintWidestFrames(Frame &frame, bool cells, std::vector<double> &wall,
+                                                 std::vector<double> &cpu) {
+  UseFloodCells(cells);
+  for (int i = 0; i < kFramesEach; ++i) {
+    timespec cpu_start{}, cpu_end{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu_start);
+    const auto start = Clock::now();
+    frame.Paint();
+    wall.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu_end);
+    cpu.push_back((cpu_end.tv_sec - cpu_start.tv_sec) * 1e3 + (cpu_end.tv_nsec - cpu_start.tv_nsec) / 1e6);
+  }
+  UseFloodCells(true);
+}
+
+// What one kind hands the canvas in a frame: primitives, and of them texts (what the frame spends most on).
+void PrintDrawn(const char *what, void (*draw)(Canvas &)) {
+  size_t counts[2][2] = {};
+  for (const bool cells : {true, false}) {
+    UseFloodCells(cells);
+    RecordingCanvas recorder;
+    InitRecordingCanvas(recorder, kBenchWindow, kBenchWindow);
+    draw(recorder.canvas);
+    counts[cells][0] = recorder.records.size();
+    counts[cells][1] = FindTexts(recorder).size();
+  }
+  UseFloodCells(true);
+  std::printf("  %-13s: %6zu primitives (%5zu texts) of %6zu (%5zu texts)\n", what, counts[1][0], counts[1][1],
+              counts[0][0], counts[0][1]);
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+// The widest zoom's frame beside its baseline, everything drawn, by turns in the same run, with the load average, and
+// the same at the default zoom (where nothing is a flood, so both should match):
+// wall time is what the pilot waits, processor time what a loaded machine disturbs less. rounds: of each, by turns;
+// thinned, whole: which of them.
+void PrintWidestZoom(int rounds, bool thinned, bool whole, bool default_zoom_too) {
+  Core core;
+  Theatre theatre;
+  const Flood flood(Flooded(100000), Flooded(100000), Flooded(10000));
+  g_page_state.current_page = kPageMonitoring;
+  g_event_log.blink = 1;
+  SelectNextBullseye();
+  Frame frame;
+  for (const double zoom : {5.657, 1.0}) {
+    if (zoom == 1.0 && !default_zoom_too)
+      break;
+    g_map_view.zoom = zoom;
+    ApplyZoom(g_map_view);
+    frame.Paint(); // the first frame after a map load places every tag on the new grid
+    std::vector<double> wall[2], cpu[2];
+    for (int round = 0; round < rounds; ++round)
+      for (const bool cells : {true, false})
+        if (cells ? thinned : whole)
+          PaintWidestFrames(frame, cells, wall[cells], cpu[cells]);
+    double load[3] = {};
+    getloadavg(load, 3);
+    std::printf("\n%s zoom (X%.2f), MONITORING, %zu tags, %zu route points, %zu members, %d frames each by turns, "
+                "load average %.2f %.2f %.2f:\n",
+                zoom == 1.0 ? "default" : "widest", 1.0 / zoom, flood.tags.size(), flood.routes.size(),
+                flood.members.size(), rounds * kFramesEach, load[0], load[1], load[2]);
+    PrintDrawn("route points", [](Canvas &c) { DrawRoutes(c, g_map_view, g_route_database, g_page_state); });
+    PrintDrawn("tags", [](Canvas &c) { DrawTags(c, g_page_state); });
+    PrintDrawn("squad members", [](Canvas &c) { DrawSquadMembers(c); });
+    PrintDrawn("whole frame", [](Canvas &c) { PaintDisplay(c); });
+    if (thinned)
+      std::printf("  top item of each cell: median %7.1f ms wall, %7.1f ms processor\n", Median(wall[1]),
+                  Median(cpu[1]));
+    if (whole)
+      std::printf("  every item drawn     : median %7.1f ms wall, %7.1f ms processor (the baseline)\n", Median(wall[0]),
+                  Median(cpu[0]));
+    std::fflush(stdout);
+  }
 }
 
 // ---- Loopback runs --------------------------------------------------------------------------------------------------
@@ -632,7 +722,9 @@ bool ReadOption(int &argc, char **argv, const char *name, double low, double hig
 
 int main(int argc, char **argv) {
   double blast = g_blast.count();
-  if (!ReadOption(argc, argv, "blast_seconds", 0, 60, blast) || !ReadOption(argc, argv, "flood", 0, 10, g_flood))
+  double widest_only = 0; // 1: the widest zoom's figures alone; 2, 3: one round, for a profile of them
+  if (!ReadOption(argc, argv, "blast_seconds", 0, 60, blast) || !ReadOption(argc, argv, "flood", 0, 10, g_flood) ||
+      !ReadOption(argc, argv, "widest_only", -1, 3, widest_only))
     return 2;
   g_blast = std::chrono::duration<double>(blast);
   benchmark::Initialize(&argc, argv);
@@ -640,8 +732,13 @@ int main(int argc, char **argv) {
     return 2;
   ScratchSettings settings("kestrel-scale");
   UdpStartup();
+  if (widest_only >= 1) {
+    PrintWidestZoom(widest_only == 1 ? 3 : 1, true, widest_only != 2, widest_only == 1);
+    return 0;
+  }
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  PrintWidestZoom(3, true, true, true);
   PrintMemory();
   PrintLoopbackRuns();
   return 0;

@@ -14,6 +14,7 @@
 #include "map/projection.h"
 #include "map/routes.h"
 #include "map/view_transform.h"
+#include "map/window_cells.h"
 #include "mfd/page_state.h"
 #include "platform/canvas.h"
 
@@ -119,6 +120,34 @@ bool RingCorner(const RouteDatabase &routes, const CalibrationGrid &grid, double
   return false;
 }
 
+// Under a flood only the top waypoint of each window cell is drawn (the last in the list): the others lie hidden in
+// the mass. keys: the places near the window in any order, left in drawing order (rising).
+void KeepTopPointOfEachCell(const Canvas &canvas, const ViewTransform &t, const RouteDatabase &routes,
+                            std::vector<uint64_t> &keys) {
+  constexpr int kMargin = 32; // a symbol and its number reach 24 pixels from their point
+  constexpr int kSide = 16;   // half a symbol
+  static WindowCells cells;
+  if (!cells.Begin(canvas.width, canvas.height, kMargin, kSide)) {
+    std::sort(keys.begin(), keys.end());
+    return;
+  }
+  std::vector<uint64_t> kept;
+  for (const uint64_t index : keys) {
+    const RoutePlace &place = routes.places[index];
+    if (place.point->visible != 1)
+      continue; // drawn by no one: it must not hide a point that is
+    if (!cells.File(BitmapToWindow(t, place.x, place.y), index))
+      kept.push_back(index); // too far out to share a cell: it does not reach the window
+  }
+  if (!cells.Flooded()) {
+    std::sort(keys.begin(), keys.end());
+    return;
+  }
+  cells.AppendTops(kept);
+  std::sort(kept.begin(), kept.end());
+  keys.swap(kept);
+}
+
 } // namespace
 
 void DrawRoutes(Canvas &canvas, const MapView &view, RouteDatabase &routes, const PageState &page) {
@@ -140,7 +169,8 @@ void DrawRoutes(Canvas &canvas, const MapView &view, RouteDatabase &routes, cons
   const WindowReach reach{-20, -20, 21, 24};
   const BitmapBounds near = NearCanvas(t, canvas, reach);
   std::vector<uint64_t> near_points;
-  FindItems(routes.squares, near, near_points);
+  FindItems(routes.squares, near, near_points, false); // sorted by KeepTopPointOfEachCell
+  KeepTopPointOfEachCell(canvas, t, routes, near_points);
   for (const uint64_t index : near_points) {
     const RoutePlace &place = routes.places[index];
     if (place.point->visible != 1)

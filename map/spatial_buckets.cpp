@@ -43,7 +43,7 @@ void UnfileItem(SpatialBuckets &buckets, int32_t x, int32_t y, uint64_t key) {
 
 void ClearBuckets(SpatialBuckets &buckets) { buckets.squares.clear(); }
 
-void FindItems(const SpatialBuckets &buckets, const BitmapBounds &bounds, std::vector<uint64_t> &keys) {
+void FindItems(const SpatialBuckets &buckets, const BitmapBounds &bounds, std::vector<uint64_t> &keys, bool sorted) {
   keys.clear();
   if (!(bounds.left <= bounds.right && bounds.top <= bounds.bottom))
     return;
@@ -66,5 +66,6 @@ void FindItems(const SpatialBuckets &buckets, const BitmapBounds &bounds, std::v
         take(square);
     }
   }
-  std::sort(keys.begin(), keys.end());
+  if (sorted)
+    std::sort(keys.begin(), keys.end());
 }

@@ -18,6 +18,8 @@ constexpr int kBucketShift = 8; // squares of 256 x 256 bitmap pixels
 void FileItem(SpatialBuckets &buckets, int32_t x, int32_t y, uint64_t key);
 void UnfileItem(SpatialBuckets &buckets, int32_t x, int32_t y, uint64_t key);
 void ClearBuckets(SpatialBuckets &buckets);
-// The keys of the items in the squares the bounds touch (so every item within them, and some near them), in rising
-// order, into keys (emptied first).
-void FindItems(const SpatialBuckets &buckets, const BitmapBounds &bounds, std::vector<uint64_t> &keys);
+// The keys of the items in the squares the bounds touch (so every item within them, and some near them), into keys
+// (emptied first): in rising order, or in no particular order when not sorted (a caller that keeps a few of a flood
+// sorts those few).
+void FindItems(const SpatialBuckets &buckets, const BitmapBounds &bounds, std::vector<uint64_t> &keys,
+               bool sorted = true);

@@ -1,12 +1,15 @@
 // squad_drawing.cpp: the squad members on the map pages and the SQUAD GROUP page body.
 #include "tactical/squad_drawing.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "base/colours.h"
 #include "base/wide_text.h"
 #include "map/map_view.h"
 #include "map/view_transform.h"
+#include "map/window_cells.h"
 #include "mfd/page_state.h"
 #include "tactical/squad_group.h"
 
@@ -24,15 +27,17 @@ struct FigureBoxes {
   Rect altitude;
 };
 
-// The circle, the heading tick, the name and the altitude, in the pen and text colour already set.
+// The circle, the heading tick and, with texts, the name and the altitude, in the pen and text colour already set.
 void DrawFigure(Canvas &c, const SquadMember &member, Point at, int h, const FigureBoxes &boxes, int small_font,
-                const wchar_t *altitude) {
+                const wchar_t *altitude, bool texts) {
   CanvasMoveTo(c, at.x + h, at.y);
   CanvasAngleArc(c, at.x, at.y, h, 0, 360);
   // Headings are clockwise from north; a quarter turn back makes heading 0 point up the screen.
   const double a = member.heading - kQuarterTurn;
   CanvasMoveTo(c, static_cast<int>(at.x + h * std::cos(a)), static_cast<int>(at.y + h * std::sin(a)));
   CanvasLineTo(c, static_cast<int>(at.x + 2 * h * std::cos(a)), static_cast<int>(at.y + 2 * h * std::sin(a)));
+  if (!texts)
+    return;
   CanvasSetFont(c, boxes.name_font);
   CanvasText(c, member.name, -1, boxes.name, kTextCenter);
   CanvasSetFont(c, small_font);
@@ -76,13 +81,38 @@ void DrawSquadMembers(Canvas &canvas) {
   const WindowReach reach{-(2 * h + 4), -(2 * h + 4), 6 * h + 4, 2 * h + 4};
   const BitmapBounds near = NearCanvas(transform, canvas, reach);
 
-  for (const SquadMember *member = group.root.next; member != nullptr; member = member->next) {
-    if (!SquadMemberVisible(member->squad, group.squad_number) || member->on_map == 0 ||
-        !near.Holds(member->bitmap_x, member->bitmap_y))
-      continue;
+  // The members that reach the window, in list order (the drawing order); kept from frame to frame.
+  static std::vector<const SquadMember *> shown;
+  static std::vector<uint64_t> keys;
+  shown.clear();
+  for (const SquadMember *member = group.root.next; member != nullptr; member = member->next)
+    if (SquadMemberVisible(member->squad, group.squad_number) && member->on_map != 0 &&
+        near.Holds(member->bitmap_x, member->bitmap_y) &&
+        Reaches(canvas, BitmapToWindow(transform, member->bitmap_x, member->bitmap_y), reach))
+      shown.push_back(member);
+  // Under a flood only the top member of each window cell has its texts drawn (the last in the list): the other texts
+  // lie in a mass many deep, where the kept ones write too. Every circle and tick is drawn all the same: the
+  // figures are open, and a few do not hide the rest. The margin holds every member that reaches the window; a cell
+  // is twice the text height, as high as half the figure (tick to altitude text).
+  keys.clear();
+  static WindowCells cells;
+  const bool flooded = cells.Begin(canvas.width, canvas.height, 6 * h + 8, 2 * h);
+  for (size_t i = 0; flooded && i < shown.size(); ++i)
+    if (!cells.File(BitmapToWindow(transform, shown[i]->bitmap_x, shown[i]->bitmap_y), i))
+      keys.push_back(i);
+  const bool thinned = flooded && cells.Flooded();
+  if (thinned) {
+    cells.AppendTops(keys);
+    std::sort(keys.begin(), keys.end());
+  }
+
+  auto with_texts = keys.begin();
+  for (size_t i = 0; i < shown.size(); ++i) {
+    const SquadMember *member = shown[i];
+    const bool texts = !thinned || (with_texts != keys.end() && *with_texts == i);
+    if (texts && thinned)
+      ++with_texts;
     const Point at = BitmapToWindow(transform, member->bitmap_x, member->bitmap_y);
-    if (!Reaches(canvas, at, reach))
-      continue;
     wchar_t altitude[kAltitudeCapacity];
     FormatSquadAltitude(altitude, kAltitudeCapacity, member->altitude, g_map_view.unit_km);
 
@@ -92,14 +122,14 @@ void DrawSquadMembers(Canvas &canvas) {
     const Colour rim = SquadMemberRimColour(member->age);
     CanvasSetPen(canvas, rim, 4);
     CanvasSetTextColour(canvas, rim);
-    DrawFigure(canvas, *member, at, h, outline, group.small_font_height, altitude);
+    DrawFigure(canvas, *member, at, h, outline, group.small_font_height, altitude, texts);
 
     const FigureBoxes colour{Rect{at.x - h, at.y - h / 2, at.x + h, at.y - h / 2 + h}, h,
                              Rect{at.x + h, at.y + h, at.x + 6 * h, at.y + 2 * h}};
     const Colour body = SquadMemberColour(member->age);
     CanvasSetPen(canvas, body, 2);
     CanvasSetTextColour(canvas, body);
-    DrawFigure(canvas, *member, at, h, colour, group.small_font_height, altitude);
+    DrawFigure(canvas, *member, at, h, colour, group.small_font_height, altitude, texts);
   }
 }
 

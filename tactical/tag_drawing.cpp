@@ -106,18 +106,18 @@ void DrawTags(Canvas &canvas, const PageState &pages) {
   // The tags filed in the squares near the window, and the selected one wherever it lies, in list order.
   FileTagPlaces(tags, g_calibration_grid);
   std::vector<uint64_t> keys;
-  FindItems(tags.squares, near, keys);
+  FindItems(tags.squares, near, keys, false); // put in order by KeepTopTagOfEachCell
   const uint32_t selected = monitoring ? tags.selected : 0;
   if (selected != 0) {
     const auto place = std::find_if(tags.places.begin(), tags.places.end(),
                                     [selected](const TagPlace &p) { return p.number == selected; });
-    if (place != tags.places.end() && place->filed)
-      keys.insert(std::lower_bound(keys.begin(), keys.end(), place->sequence), place->sequence);
-    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    if (place != tags.places.end() && place->filed &&
+        std::find(keys.begin(), keys.end(), place->sequence) == keys.end())
+      keys.push_back(place->sequence);
   }
-  // Under a flood only the top tag of each small cell is drawn: the others lie hidden in the mass.
-  KeepTopTagOfEachCell(keys, tags.places, transform, canvas.width, canvas.height, TagVisible, q,
-                       selected);
+  // Under a flood only the top tag of each small cell, half a symbol wide, is drawn: the others lie hidden in the mass.
+  KeepTopTagOfEachCell(keys, tags.places, transform, canvas.width, canvas.height, std::max(kWindowCellSide, s / 2),
+                       TagVisible, q, selected);
 
   for (const uint64_t key : keys) {
     const TagPlace &place = *std::lower_bound(tags.places.begin(), tags.places.end(), key,

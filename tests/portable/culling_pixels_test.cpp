@@ -16,6 +16,7 @@
 #include "map/map_view.h"
 #include "map/projection.h"
 #include "map/routes.h"
+#include "map/window_cells.h"
 #include "mfd/page_state.h"
 #include "platform/bitmap.h"
 #include "platform/portable/bitmap_data.h"
@@ -25,7 +26,6 @@
 #include "support/recording_canvas.h"
 #include "support/shell_fixture.h"
 #include "tactical/squad_group.h"
-#include "tactical/tag_cells.h"
 #include "tactical/tag_database.h"
 #include "wire/outbox.h"
 
@@ -58,12 +58,12 @@ protected:
     SetJoined(g_squad_group, 1);
     g_squad_group.squad_number = 5;
     g_map_view.position_known = 1;
-    // What is culled here is what lies off the window; the thinning of a flood to one tag a cell, which depends on the
+    // What is culled here is what lies off the window; the thinning of a flood to one item a cell, which depends on the
     // canvas size this test enlarges, has a parity test of its own.
-    UseTagCells(false);
+    UseFloodCells(false);
   }
   void TearDown() override {
-    UseTagCells(true);
+    UseFloodCells(true);
     g_map_view.bitmap = nullptr;
     g_map_view.current_map = -1;
     g_map_view.zoom = 1.0;
