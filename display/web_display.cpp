@@ -31,6 +31,7 @@ struct WebFrames {
   uint64_t source = 0;          // number of the composed frame last looked at
   std::vector<uint32_t> pixels; // of the frame in png
   int pixels_width = 0, pixels_height = 0;
+  PngWriter writer; // its buffers kept from frame to frame
   uint64_t version = 0;
   std::shared_ptr<const std::string> png;
 };
@@ -47,12 +48,13 @@ void EncodeNewestFrame(WebFrames &frames, std::unique_lock<std::mutex> &hold) {
   ComposedFrame copy;
   copy.number = frames.source;
   hold.unlock();
-  // Only the request that set encoding writes pixels, png and source, so they may be read here unlocked.
+  // Only the request that set encoding writes pixels, png and source and uses the writer, so they may be used here
+  // unlocked.
   std::shared_ptr<std::string> png;
   if (CopyComposedFrame(copy) &&
       !(copy.width == frames.pixels_width && copy.height == frames.pixels_height && copy.pixels == frames.pixels)) {
     png = std::make_shared<std::string>();
-    if (!EncodePng(copy.pixels.data(), copy.width, copy.height, *png))
+    if (!frames.writer.Encode(copy.pixels.data(), copy.width, copy.height, *png))
       png = nullptr;
   }
   hold.lock();

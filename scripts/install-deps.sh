@@ -5,8 +5,9 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libsdl2-dev libcairo2-dev libpango1.0-dev fonts-dejavu-core libstb-dev libx11-dev libxext-dev zlib1g-dev
+  libdeflate-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 xvfb xauth xdotool imagemagick libx11-dev libxtst-dev
+  g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool imagemagick libx11-dev libxtst-dev
   gmt gmt-gshhg-high gmt-dcw ghostscript
   libcpp-httplib-dev dpkg-dev xz-utils chromium python3-websocket libcli11-dev
   nsis lintian help2man
@@ -16,11 +17,15 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-# The Windows build's cpp-httplib: the complete header of the installed version (scripts/fetch-httplib.sh).
-fetch_httplib() { [ -f build/deps/cpp-httplib/httplib.h ] || scripts/fetch-httplib.sh build/deps/cpp-httplib; }
+# The Windows build's cpp-httplib and libdeflate: the complete header and the library sources of the installed
+# versions (scripts/fetch-httplib.sh, scripts/fetch-libdeflate.sh).
+fetch_sources() {
+  [ -f build/deps/cpp-httplib/httplib.h ] || scripts/fetch-httplib.sh build/deps/cpp-httplib
+  [ -f build/deps/libdeflate/libdeflate.h ] || scripts/fetch-libdeflate.sh build/deps/libdeflate
+}
 cd "$(dirname "$0")/.."
 if [ ${#missing[@]} -eq 0 ]; then
-  fetch_httplib
+  fetch_sources
   exit 0
 fi
 
@@ -33,4 +38,4 @@ echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fetch_httplib
+fetch_sources

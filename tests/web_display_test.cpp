@@ -1,6 +1,6 @@
 // web_display_test.cpp: the web display over loopback, with the core started as the shell starts it and a
 // stand-in user-interface thread that takes the clicks and composes the frames as a front end does. Runs on the
-// portable build and, under Wine, on the Windows build (winsock, zlib).
+// portable build and, under Wine, on the Windows build (winsock, libdeflate).
 #include <gtest/gtest.h>
 
 #include <httplib.h>
