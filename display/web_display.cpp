@@ -180,9 +180,10 @@ bool ParseTapCoordinate(const std::string &text, int limit, int &value) {
 WebFrameWait NextWebFrame(uint64_t after, std::chrono::milliseconds wait, WebFrame &out) {
   WebFrames &frames = Frames();
   const auto deadline = std::chrono::steady_clock::now() + wait;
-  // The composed frames are kept only while a request waits here: with no browser waiting, a paint costs no copy
-  // and no encoding. Frames composed while nobody waited are lost, so a request that finds some asks for a fresh
-  // one rather than wait for the display's next change.
+  // The composed frames are kept only while a request waits here, and for a moment after: with no browser, a paint
+  // costs no copy and no encoding, and a browser that asks for its next frame soon after its last finds the frames
+  // composed in between. Frames composed while nobody watched are lost, so a request that finds some (the first of
+  // a new browser) asks for a fresh one rather than wait for the display's next change.
   struct Watch {
     Watch() { WatchComposedFrames(true); }
     ~Watch() { WatchComposedFrames(false); }

@@ -7,8 +7,8 @@
 # sources into a static library of its own (CMakeLists.txt), and both front ends encode alike. apt works here on a
 # private list of source indices under a temporary folder, so the machine's own apt configuration is left as it is.
 #
-# Usage: fetch-libdeflate.sh OUTPUT_DIR (default build/deps/libdeflate). Writes OUTPUT_DIR/libdeflate.h, lib/ and
-# COPYING.
+# Usage: fetch-libdeflate.sh OUTPUT_DIR (default build/deps/libdeflate). Writes OUTPUT_DIR/libdeflate.h,
+# common_defs.h, lib/ and COPYING; does nothing when they are there for the installed version.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-build/deps/libdeflate}
@@ -16,7 +16,7 @@ version=$(dpkg-query -W -f='${Version}' libdeflate-dev 2>/dev/null) || {
   echo "fetch-libdeflate: libdeflate-dev is not installed (scripts/install-deps.sh installs it)" >&2
   exit 1
 }
-[ -f "$out/libdeflate.h" ] && [ "$(cat "$out/VERSION" 2>/dev/null)" = "$version" ] && exit 0
+[ -f "$out/libdeflate.h" ] && [ -f "$out/common_defs.h" ] && [ "$(cat "$out/VERSION" 2>/dev/null)" = "$version" ] && exit 0
 
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
@@ -35,11 +35,12 @@ apt-get "${apt_private[@]}" -qq update
 (cd "$work/src" && apt-get "${apt_private[@]}" -qq source --download-only "libdeflate=$version" 2>/dev/null)
 # apt has checked the files against the signed index; the .dsc's own signature needs a keyring we do not keep.
 (cd "$work/src" && dpkg-source -x ./*.dsc tree >/dev/null 2>&1)
-[ -f "$work/src/tree/libdeflate.h" ] && [ -f "$work/src/tree/lib/deflate_compress.c" ] || {
-  echo "fetch-libdeflate: the source package has no libdeflate.h and lib/deflate_compress.c" >&2
+[ -f "$work/src/tree/libdeflate.h" ] && [ -f "$work/src/tree/common_defs.h" ] &&
+  [ -f "$work/src/tree/lib/deflate_compress.c" ] || {
+  echo "fetch-libdeflate: the source package has no libdeflate.h, common_defs.h and lib/deflate_compress.c" >&2
   exit 1
 }
 rm -rf "$out/lib"
 cp -r "$work/src/tree/lib" "$out/lib"
-cp "$work/src/tree/libdeflate.h" "$work/src/tree/COPYING" "$out/"
+cp "$work/src/tree/libdeflate.h" "$work/src/tree/common_defs.h" "$work/src/tree/COPYING" "$out/"
 echo "$version" >"$out/VERSION"

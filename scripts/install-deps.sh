@@ -21,7 +21,7 @@ done
 # versions (scripts/fetch-httplib.sh, scripts/fetch-libdeflate.sh).
 fetch_sources() {
   [ -f build/deps/cpp-httplib/httplib.h ] || scripts/fetch-httplib.sh build/deps/cpp-httplib
-  [ -f build/deps/libdeflate/libdeflate.h ] || scripts/fetch-libdeflate.sh build/deps/libdeflate
+  scripts/fetch-libdeflate.sh build/deps/libdeflate # nothing to do when its sources are there
 }
 cd "$(dirname "$0")/.."
 if [ ${#missing[@]} -eq 0 ]; then

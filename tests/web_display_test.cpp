@@ -23,6 +23,7 @@
 
 #include "app/shell.h"
 #include "base/shared_lock.h"
+#include "display/composed_frame.h"
 #include "display/web_display.h"
 #include "mfd/display_frame.h"
 #include "mfd/page_state.h"
@@ -175,6 +176,42 @@ TEST(PngWriter, DecodesToTheSamePixels) {
   std::string png = "left over";
   EXPECT_FALSE(EncodePng(nullptr, 4, 4, png));
   EXPECT_TRUE(png.empty());
+}
+
+// Frames are kept for viewers only while one watches and for the set time after the last one stopped; a viewer
+// that comes back within that time finds the frames composed in between, and with none watching a frame is
+// counted but not kept.
+TEST(ComposedFrames, KeptWhileWatchedAndForTheLingerAfter) {
+  std::vector<uint32_t> pixels(4 * 3, 0xAB123456u);
+  const auto publish = [&](uint32_t value) {
+    pixels[5] = value;
+    PublishComposedFrame(pixels.data(), 4, 3, 4 * 4);
+  };
+  ComposedFrame copy;
+  CopyComposedFrame(copy); // whatever an earlier test left
+  SetComposedFrameLinger(std::chrono::milliseconds(0));
+  publish(1);
+  EXPECT_FALSE(CopyComposedFrame(copy)) << "kept with nobody watching";
+
+  WatchComposedFrames(true);
+  publish(2);
+  ASSERT_TRUE(CopyComposedFrame(copy));
+  EXPECT_EQ(copy.number, ComposedFrameCount());
+  EXPECT_EQ(copy.width, 4);
+  EXPECT_EQ(copy.pixels[5], 2u);
+  EXPECT_EQ(copy.pixels[0], 0x123456u) << "the top byte is kept";
+  WatchComposedFrames(false);
+  publish(3);
+  EXPECT_FALSE(CopyComposedFrame(copy)) << "kept after the last viewer left, with no linger";
+
+  SetComposedFrameLinger(std::chrono::hours(1));
+  WatchComposedFrames(true);
+  WatchComposedFrames(false);
+  publish(4);
+  ASSERT_TRUE(CopyComposedFrame(copy)) << "lost within the linger";
+  EXPECT_EQ(copy.pixels[5], 4u);
+  EXPECT_EQ(PublishedFrameNumber(), ComposedFrameCount());
+  SetComposedFrameLinger(std::chrono::seconds(1));
 }
 
 class WebDisplayTest : public ShellTest {
