@@ -16,6 +16,7 @@ struct Store {
   std::atomic<uint64_t> composed{0};
   std::mutex lock; // over latest and wakes
   ComposedFrame latest;
+  bool taken = false; // latest's pixels were taken (TakeComposedFrame)
   uint64_t wakes = 0; // WakeComposedFrameWaiters calls
   std::condition_variable published;
 };
@@ -61,6 +62,7 @@ void PublishComposedFrame(const uint32_t *pixels, int width, int height, int str
   latest.width = width;
   latest.height = height;
   latest.number = number;
+  store.taken = false;
   hold.unlock();
   store.published.notify_all();
 }
@@ -68,9 +70,22 @@ void PublishComposedFrame(const uint32_t *pixels, int width, int height, int str
 bool CopyComposedFrame(ComposedFrame &out) {
   Store &store = TheStore();
   std::lock_guard hold(store.lock);
-  if (store.latest.number == 0 || store.latest.number <= out.number)
+  if (store.latest.number == 0 || store.latest.number <= out.number || store.taken)
     return false;
   out = store.latest;
+  return true;
+}
+
+bool TakeComposedFrame(ComposedFrame &out) {
+  Store &store = TheStore();
+  std::lock_guard hold(store.lock);
+  if (store.latest.number == 0 || store.latest.number <= out.number || store.taken)
+    return false;
+  out.pixels.swap(store.latest.pixels);
+  out.width = store.latest.width;
+  out.height = store.latest.height;
+  out.number = store.latest.number;
+  store.taken = true;
   return true;
 }
 

@@ -31,6 +31,10 @@ void PublishComposedFrame(const uint32_t *pixels, int width, int height, int str
 // From any thread: copies the latest published frame into out when it is newer than out.number. True when
 // it copied. A viewer that wants a frame now asks for one first (the web display through its request_frame hook).
 bool CopyComposedFrame(ComposedFrame &out);
+// As CopyComposedFrame, for the one viewer that encodes every frame for all the others (the web display): out's
+// pixels and the store's are exchanged instead of copied, so the store publishes the next frame into out's old
+// buffer, and has no frame to copy or take until then.
+bool TakeComposedFrame(ComposedFrame &out);
 
 // From any thread: waits until a frame newer than number has been published, or until timeout has passed,
 // or until WakeComposedFrameWaiters. True when a newer frame is there to copy.

@@ -31,6 +31,7 @@ struct WebFrames {
   uint64_t source = 0;          // number of the composed frame last looked at
   std::vector<uint32_t> pixels; // of the frame in png
   int pixels_width = 0, pixels_height = 0;
+  ComposedFrame next; // the newest frame taken from the store; its buffer goes back to the store at the next take
   PngWriter writer; // its buffers kept from frame to frame
   uint64_t version = 0;
   std::shared_ptr<const std::string> png;
@@ -41,29 +42,29 @@ WebFrames &Frames() {
   return frames;
 }
 
-// Copies the newest composed frame and, when its pixels differ from the last one's, encodes it and counts a new
-// version. Called with the lock held; releases it for the copy and the encoding, while encoding is set.
+// Takes the newest composed frame and, when its pixels differ from the last one's, encodes it and counts a new
+// version. Called with the lock held; releases it for the encoding, while encoding is set.
 void EncodeNewestFrame(WebFrames &frames, std::unique_lock<std::mutex> &hold) {
   frames.encoding = true;
-  ComposedFrame copy;
-  copy.number = frames.source;
+  ComposedFrame &next = frames.next;
+  next.number = frames.source;
   hold.unlock();
-  // Only the request that set encoding writes pixels, png and source and uses the writer, so they may be used here
+  // Only the request that set encoding uses next, pixels, png, source and the writer, so they may be used here
   // unlocked.
   std::shared_ptr<std::string> png;
-  if (CopyComposedFrame(copy) &&
-      !(copy.width == frames.pixels_width && copy.height == frames.pixels_height && copy.pixels == frames.pixels)) {
+  if (TakeComposedFrame(next) &&
+      !(next.width == frames.pixels_width && next.height == frames.pixels_height && next.pixels == frames.pixels)) {
     png = std::make_shared<std::string>();
-    if (!frames.writer.Encode(copy.pixels.data(), copy.width, copy.height, *png))
+    if (!frames.writer.Encode(next.pixels.data(), next.width, next.height, *png))
       png = nullptr;
   }
   hold.lock();
   frames.encoding = false;
-  frames.source = copy.number;
+  frames.source = next.number;
   if (png != nullptr) {
-    frames.pixels = std::move(copy.pixels);
-    frames.pixels_width = copy.width;
-    frames.pixels_height = copy.height;
+    frames.pixels.swap(next.pixels);
+    frames.pixels_width = next.width;
+    frames.pixels_height = next.height;
     frames.png = std::move(png);
     ++frames.version;
   }
@@ -267,6 +268,7 @@ bool StartWebDisplayOn(int port, bool control, bool loopback_only, int window_wi
     frames.source = 0;
     frames.pixels.clear();
     frames.pixels_width = frames.pixels_height = 0;
+    frames.next = ComposedFrame{};
     frames.png = nullptr; // versions go on counting, so that a page left open never takes a new frame for old
     frames.control = control;
     frames.width = window_width;

@@ -180,7 +180,7 @@ TEST(PngWriter, DecodesToTheSamePixels) {
 
 // Frames are kept for viewers only while one watches and for the set time after the last one stopped; a viewer
 // that comes back within that time finds the frames composed in between, and with none watching a frame is
-// counted but not kept.
+// counted but not kept. A frame taken rather than copied leaves its buffer to the store for the next one.
 TEST(ComposedFrames, KeptWhileWatchedAndForTheLingerAfter) {
   std::vector<uint32_t> pixels(4 * 3, 0xAB123456u);
   const auto publish = [&](uint32_t value) {
@@ -211,6 +211,25 @@ TEST(ComposedFrames, KeptWhileWatchedAndForTheLingerAfter) {
   ASSERT_TRUE(CopyComposedFrame(copy)) << "lost within the linger";
   EXPECT_EQ(copy.pixels[5], 4u);
   EXPECT_EQ(PublishedFrameNumber(), ComposedFrameCount());
+
+  // Taken, the frame is the taker's and the store has none until the next; that one goes into the taker's old
+  // buffer, whole.
+  ComposedFrame taken;
+  taken.pixels.assign(12, 0xDEADu);
+  const uint32_t *old_buffer = taken.pixels.data();
+  ASSERT_TRUE(TakeComposedFrame(taken));
+  EXPECT_EQ(taken.pixels[5], 4u);
+  EXPECT_EQ(taken.number, copy.number);
+  copy.number = 0;
+  EXPECT_FALSE(CopyComposedFrame(copy));
+  EXPECT_FALSE(TakeComposedFrame(taken));
+  publish(5);
+  ASSERT_TRUE(CopyComposedFrame(copy));
+  EXPECT_EQ(copy.pixels[5], 5u);
+  EXPECT_EQ(copy.pixels[0], 0x123456u);
+  ComposedFrame again;
+  ASSERT_TRUE(TakeComposedFrame(again));
+  EXPECT_EQ(again.pixels.data(), old_buffer) << "the next frame was not published into the buffer handed back";
   SetComposedFrameLinger(std::chrono::seconds(1));
 }
 
