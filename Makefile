@@ -30,7 +30,8 @@ fuzz: deps
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz
 
-# Each figure beside its baseline of the same run (Cairo's PNG writer, every tag drawn), with the load it met.
+# Each figure beside its baseline of the same run (the PNG encoder before libdeflate and Cairo's PNG writer, every tag
+# drawn), with the load it met.
 bench: native
 	@echo "bench: load average $$(cut -d' ' -f1-3 /proc/loadavg) at the start"
 	build/native/bench/kestrel_bench
