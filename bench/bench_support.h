@@ -45,8 +45,8 @@ inline Bitmap *PatternedMap(int width, int height) {
 // A map of flat areas as the sample theatres are drawn: sea and land in four tints either side of a winding coast,
 // roads across it and a graticule, with few colours and long runs of each (a frame over it encodes as a real one).
 inline Bitmap *FlatAreasMap(int width, int height) {
-  static const unsigned char kColours[][3] = {{16, 32, 64},  {46, 52, 40},  {58, 62, 44}, {72, 70, 50},
-                                              {86, 78, 58},  {200, 120, 50}, {60, 70, 110}};
+  static const unsigned char kColours[][3] = {{16, 32, 64}, {46, 52, 40},   {58, 62, 44}, {72, 70, 50},
+                                              {86, 78, 58}, {200, 120, 50}, {60, 70, 110}};
   std::vector<unsigned char> rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
   for (int y = 0; y < height; ++y) {
     const double coast = width / 3.0 + 300 * std::sin(y / 350.0) + 120 * std::sin(y / 97.0);

@@ -16,9 +16,9 @@
 #include "platform/bitmap.h"
 #include "platform/frame_buffer.h"
 #include "platform/png_writer.h"
-#include "png_zlib_baseline.h"
 #include "platform/portable/bitmap_data.h"
 #include "platform/portable/cairo_canvas.h"
+#include "png_zlib_baseline.h"
 #include "support/frame_scene.h"
 
 namespace {
@@ -128,7 +128,11 @@ void BM_WebFramePng(benchmark::State &state) {
     return writer.Encode(pixels, width, height, png);
   });
 }
-BENCHMARK(BM_WebFramePng)->Args({425, 425, 1})->Args({425, 425, 0})->Args({1024, 768, 1})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WebFramePng)
+    ->Args({425, 425, 1})
+    ->Args({425, 425, 0})
+    ->Args({1024, 768, 1})
+    ->Unit(benchmark::kMicrosecond);
 
 // The baselines beside it, in the same run: the encoder the program had before (Sub filter, zlib at its fastest
 // level) and, before that, Cairo's PNG writer (libpng at its default level).

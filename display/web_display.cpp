@@ -32,7 +32,7 @@ struct WebFrames {
   std::vector<uint32_t> pixels; // of the frame in png
   int pixels_width = 0, pixels_height = 0;
   ComposedFrame next; // the newest frame taken from the store; its buffer goes back to the store at the next take
-  PngWriter writer; // its buffers kept from frame to frame
+  PngWriter writer;   // its buffers kept from frame to frame
   uint64_t version = 0;
   std::shared_ptr<const std::string> png;
 };
