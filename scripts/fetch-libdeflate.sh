@@ -35,12 +35,13 @@ apt-get "${apt_private[@]}" -qq update
 (cd "$work/src" && apt-get "${apt_private[@]}" -qq source --download-only "libdeflate=$version" 2>/dev/null)
 # apt has checked the files against the signed index; the .dsc's own signature needs a keyring we do not keep.
 (cd "$work/src" && dpkg-source -x ./*.dsc tree >/dev/null 2>&1)
-[ -f "$work/src/tree/libdeflate.h" ] && [ -f "$work/src/tree/common_defs.h" ] &&
-  [ -f "$work/src/tree/lib/deflate_compress.c" ] || {
-  echo "fetch-libdeflate: the source package has no libdeflate.h, common_defs.h and lib/deflate_compress.c" >&2
-  exit 1
-}
-rm -rf "$out/lib"
+for f in libdeflate.h common_defs.h lib/deflate_compress.c; do
+  [ -f "$work/src/tree/$f" ] || {
+    echo "fetch-libdeflate: the source package has no $f" >&2
+    exit 1
+  }
+done
+rm -rf "${out:?}/lib"
 cp -r "$work/src/tree/lib" "$out/lib"
 cp "$work/src/tree/libdeflate.h" "$work/src/tree/common_defs.h" "$work/src/tree/COPYING" "$out/"
 echo "$version" >"$out/VERSION"
