@@ -14,7 +14,10 @@ native: deps
 	cmake --preset native >/dev/null
 	cmake --build --preset native
 
+# The Windows build compiles libdeflate from Debian's source package (scripts/fetch-libdeflate.sh): fetched here,
+# for this build alone, so that the portable build and the demo do not wait for it.
 win32: deps
+	scripts/fetch-libdeflate.sh build/deps/libdeflate
 	cmake --preset win32 >/dev/null
 	cmake --build --preset win32
 

@@ -4,7 +4,7 @@
 #
 # The web display deflates its PNG frames with libdeflate (platform/png_writer.cpp). The portable build links
 # Debian's libdeflate-dev; Debian has no MinGW build of it, so the Windows build compiles the same version's library
-# sources into a static library of its own (CMakeLists.txt), and both front ends encode alike. apt works here on a
+# sources into a static library of its own (CMakeLists.txt), and both front ends encode alike. `make win32` runs it. apt works here on a
 # private list of source indices under a temporary folder, so the machine's own apt configuration is left as it is.
 #
 # Usage: fetch-libdeflate.sh OUTPUT_DIR (default build/deps/libdeflate). Writes OUTPUT_DIR/libdeflate.h,

@@ -17,15 +17,11 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-# The Windows build's cpp-httplib and libdeflate: the complete header and the library sources of the installed
-# versions (scripts/fetch-httplib.sh, scripts/fetch-libdeflate.sh).
-fetch_sources() {
-  [ -f build/deps/cpp-httplib/httplib.h ] || scripts/fetch-httplib.sh build/deps/cpp-httplib
-  scripts/fetch-libdeflate.sh build/deps/libdeflate # nothing to do when its sources are there
-}
+# The Windows build's cpp-httplib: the complete header of the installed version (scripts/fetch-httplib.sh).
+fetch_httplib() { [ -f build/deps/cpp-httplib/httplib.h ] || scripts/fetch-httplib.sh build/deps/cpp-httplib; }
 cd "$(dirname "$0")/.."
 if [ ${#missing[@]} -eq 0 ]; then
-  fetch_sources
+  fetch_httplib
   exit 0
 fi
 
@@ -38,4 +34,4 @@ echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fetch_sources
+fetch_httplib
