@@ -3,15 +3,20 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <cstring>
+#include <limits>
 #include <mutex>
 
 namespace {
+using Clock = std::chrono::steady_clock;
+
 struct Store {
   std::atomic<int> watchers{0};
+  std::atomic<Clock::rep> linger{std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(1)).count()};
+  std::atomic<Clock::rep> last_watched{std::numeric_limits<Clock::rep>::min() / 2}; // when a viewer last stopped
   std::atomic<uint64_t> composed{0};
   std::mutex lock; // over latest and wakes
   ComposedFrame latest;
+  bool taken = false; // latest's pixels were taken (TakeComposedFrame)
   uint64_t wakes = 0; // WakeComposedFrameWaiters calls
   std::condition_variable published;
 };
@@ -22,12 +27,27 @@ Store &TheStore() {
 }
 } // namespace
 
-void WatchComposedFrames(bool watch) { TheStore().watchers.fetch_add(watch ? 1 : -1); }
+void WatchComposedFrames(bool watch) {
+  Store &store = TheStore();
+  if (watch) {
+    store.watchers.fetch_add(1);
+    return;
+  }
+  store.last_watched.store(Clock::now().time_since_epoch().count());
+  store.watchers.fetch_sub(1);
+}
+
+void SetComposedFrameLinger(std::chrono::milliseconds linger) {
+  TheStore().linger.store(std::chrono::duration_cast<Clock::duration>(linger).count());
+}
 
 void PublishComposedFrame(const uint32_t *pixels, int width, int height, int stride_bytes) {
   Store &store = TheStore();
   const uint64_t number = store.composed.fetch_add(1) + 1;
-  if (store.watchers.load() <= 0 || pixels == nullptr || width <= 0 || height <= 0)
+  if (pixels == nullptr || width <= 0 || height <= 0)
+    return;
+  if (store.watchers.load() <= 0 &&
+      Clock::now().time_since_epoch().count() - store.last_watched.load() >= store.linger.load())
     return;
   std::unique_lock hold(store.lock);
   ComposedFrame &latest = store.latest;
@@ -35,13 +55,14 @@ void PublishComposedFrame(const uint32_t *pixels, int width, int height, int str
   const auto *row = reinterpret_cast<const unsigned char *>(pixels);
   for (int y = 0; y < height; ++y, row += stride_bytes) {
     uint32_t *out = latest.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
-    std::memcpy(out, row, static_cast<size_t>(width) * sizeof(uint32_t));
+    const auto *in = reinterpret_cast<const uint32_t *>(row);
     for (int x = 0; x < width; ++x)
-      out[x] &= 0xFFFFFFu; // the top byte is whatever the platform left there
+      out[x] = in[x] & 0xFFFFFFu; // the top byte is whatever the platform left there
   }
   latest.width = width;
   latest.height = height;
   latest.number = number;
+  store.taken = false;
   hold.unlock();
   store.published.notify_all();
 }
@@ -49,9 +70,22 @@ void PublishComposedFrame(const uint32_t *pixels, int width, int height, int str
 bool CopyComposedFrame(ComposedFrame &out) {
   Store &store = TheStore();
   std::lock_guard hold(store.lock);
-  if (store.latest.number == 0 || store.latest.number <= out.number)
+  if (store.latest.number == 0 || store.latest.number <= out.number || store.taken)
     return false;
   out = store.latest;
+  return true;
+}
+
+bool TakeComposedFrame(ComposedFrame &out) {
+  Store &store = TheStore();
+  std::lock_guard hold(store.lock);
+  if (store.latest.number == 0 || store.latest.number <= out.number || store.taken)
+    return false;
+  out.pixels.swap(store.latest.pixels);
+  out.width = store.latest.width;
+  out.height = store.latest.height;
+  out.number = store.latest.number;
+  store.taken = true;
   return true;
 }
 

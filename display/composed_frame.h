@@ -4,7 +4,7 @@
 // (a screenshot, a web display) copies it out under this store's own lock and never takes the shared-data
 // lock, so it may take its time sending without holding up the listener or the paint. Publishing costs one
 // copy of the window's pixels and is skipped while nobody watches: a viewer watches only while it waits for a
-// frame, so a web display with no browser waiting costs the paint nothing.
+// frame (and a moment after), so a web display with no browser costs the paint nothing.
 #pragma once
 
 #include <chrono>
@@ -17,8 +17,13 @@ struct ComposedFrame {
   std::vector<uint32_t> pixels; // 0x00RRGGBB, the top row first, width pixels a row
 };
 
-// A viewer starts (true) or stops (false) watching. Frames are published while at least one watches.
+// A viewer starts (true) or stops (false) watching. Frames are published while at least one watches, and for a
+// while after the last one stopped (a second; SetComposedFrameLinger): a web viewer asks for its next frame a few
+// milliseconds after it got one, and the frame composed in between is then there for it, instead of lost and
+// composed again on request.
 void WatchComposedFrames(bool watch);
+// How long frames are still published after the last viewer stopped watching (tests: 0, or longer than any run).
+void SetComposedFrameLinger(std::chrono::milliseconds linger);
 
 // From the user-interface thread, after each frame: counts it, and keeps a copy while anyone watches.
 void PublishComposedFrame(const uint32_t *pixels, int width, int height, int stride_bytes);
@@ -26,6 +31,10 @@ void PublishComposedFrame(const uint32_t *pixels, int width, int height, int str
 // From any thread: copies the latest published frame into out when it is newer than out.number. True when
 // it copied. A viewer that wants a frame now asks for one first (the web display through its request_frame hook).
 bool CopyComposedFrame(ComposedFrame &out);
+// As CopyComposedFrame, for the one viewer that encodes every frame for all the others (the web display): out's
+// pixels and the store's are exchanged instead of copied, so the store publishes the next frame into out's old
+// buffer, and has no frame to copy or take until then.
+bool TakeComposedFrame(ComposedFrame &out);
 
 // From any thread: waits until a frame newer than number has been published, or until timeout has passed,
 // or until WakeComposedFrameWaiters. True when a newer frame is there to copy.

@@ -31,6 +31,8 @@ struct WebFrames {
   uint64_t source = 0;          // number of the composed frame last looked at
   std::vector<uint32_t> pixels; // of the frame in png
   int pixels_width = 0, pixels_height = 0;
+  ComposedFrame next; // the newest frame taken from the store; its buffer goes back to the store at the next take
+  PngWriter writer;   // its buffers kept from frame to frame
   uint64_t version = 0;
   std::shared_ptr<const std::string> png;
 };
@@ -40,28 +42,29 @@ WebFrames &Frames() {
   return frames;
 }
 
-// Copies the newest composed frame and, when its pixels differ from the last one's, encodes it and counts a new
-// version. Called with the lock held; releases it for the copy and the encoding, while encoding is set.
+// Takes the newest composed frame and, when its pixels differ from the last one's, encodes it and counts a new
+// version. Called with the lock held; releases it for the encoding, while encoding is set.
 void EncodeNewestFrame(WebFrames &frames, std::unique_lock<std::mutex> &hold) {
   frames.encoding = true;
-  ComposedFrame copy;
-  copy.number = frames.source;
+  ComposedFrame &next = frames.next;
+  next.number = frames.source;
   hold.unlock();
-  // Only the request that set encoding writes pixels, png and source, so they may be read here unlocked.
+  // Only the request that set encoding uses next, pixels, png, source and the writer, so they may be used here
+  // unlocked.
   std::shared_ptr<std::string> png;
-  if (CopyComposedFrame(copy) &&
-      !(copy.width == frames.pixels_width && copy.height == frames.pixels_height && copy.pixels == frames.pixels)) {
+  if (TakeComposedFrame(next) &&
+      !(next.width == frames.pixels_width && next.height == frames.pixels_height && next.pixels == frames.pixels)) {
     png = std::make_shared<std::string>();
-    if (!EncodePng(copy.pixels.data(), copy.width, copy.height, *png))
+    if (!frames.writer.Encode(next.pixels.data(), next.width, next.height, *png))
       png = nullptr;
   }
   hold.lock();
   frames.encoding = false;
-  frames.source = copy.number;
+  frames.source = next.number;
   if (png != nullptr) {
-    frames.pixels = std::move(copy.pixels);
-    frames.pixels_width = copy.width;
-    frames.pixels_height = copy.height;
+    frames.pixels.swap(next.pixels);
+    frames.pixels_width = next.width;
+    frames.pixels_height = next.height;
     frames.png = std::move(png);
     ++frames.version;
   }
@@ -178,9 +181,10 @@ bool ParseTapCoordinate(const std::string &text, int limit, int &value) {
 WebFrameWait NextWebFrame(uint64_t after, std::chrono::milliseconds wait, WebFrame &out) {
   WebFrames &frames = Frames();
   const auto deadline = std::chrono::steady_clock::now() + wait;
-  // The composed frames are kept only while a request waits here: with no browser waiting, a paint costs no copy
-  // and no encoding. Frames composed while nobody waited are lost, so a request that finds some asks for a fresh
-  // one rather than wait for the display's next change.
+  // The composed frames are kept only while a request waits here, and for a moment after: with no browser, a paint
+  // costs no copy and no encoding, and a browser that asks for its next frame soon after its last finds the frames
+  // composed in between. Frames composed while nobody watched are lost, so a request that finds some (the first of
+  // a new browser) asks for a fresh one rather than wait for the display's next change.
   struct Watch {
     Watch() { WatchComposedFrames(true); }
     ~Watch() { WatchComposedFrames(false); }
@@ -264,6 +268,7 @@ bool StartWebDisplayOn(int port, bool control, bool loopback_only, int window_wi
     frames.source = 0;
     frames.pixels.clear();
     frames.pixels_width = frames.pixels_height = 0;
+    frames.next = ComposedFrame{};
     frames.png = nullptr; // versions go on counting, so that a page left open never takes a new frame for old
     frames.control = control;
     frames.width = window_width;

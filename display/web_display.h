@@ -3,8 +3,8 @@
 //
 // The web display shows the frames the user-interface thread composes for the window (composed_frame.h),
 // never a paint of its own. Its requests are served on the HTTP server's threads (platform/http_server.h),
-// which never take the shared-data lock: a frame is copied out of the composed-frame store, encoded once for
-// every viewer, and sent from that copy; a tap is handed to the user-interface thread as a click.
+// which never take the shared-data lock: a frame is taken out of the composed-frame store, encoded once for
+// every viewer, and sent from that encoding; a tap is handed to the user-interface thread as a click.
 #pragma once
 
 #include <chrono>

@@ -5,8 +5,9 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libsdl2-dev libcairo2-dev libpango1.0-dev fonts-dejavu-core libstb-dev libx11-dev libxext-dev zlib1g-dev
+  libdeflate-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 xvfb xauth xdotool imagemagick libx11-dev libxtst-dev
+  g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool imagemagick libx11-dev libxtst-dev
   gmt gmt-gshhg-high gmt-dcw ghostscript
   libcpp-httplib-dev dpkg-dev xz-utils chromium python3-websocket libcli11-dev
   nsis lintian help2man

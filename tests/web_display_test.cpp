@@ -1,6 +1,6 @@
 // web_display_test.cpp: the web display over loopback, with the core started as the shell starts it and a
 // stand-in user-interface thread that takes the clicks and composes the frames as a front end does. Runs on the
-// portable build and, under Wine, on the Windows build (winsock, zlib).
+// portable build and, under Wine, on the Windows build (winsock, libdeflate).
 #include <gtest/gtest.h>
 
 #include <httplib.h>
@@ -23,6 +23,7 @@
 
 #include "app/shell.h"
 #include "base/shared_lock.h"
+#include "display/composed_frame.h"
 #include "display/web_display.h"
 #include "mfd/display_frame.h"
 #include "mfd/page_state.h"
@@ -175,6 +176,61 @@ TEST(PngWriter, DecodesToTheSamePixels) {
   std::string png = "left over";
   EXPECT_FALSE(EncodePng(nullptr, 4, 4, png));
   EXPECT_TRUE(png.empty());
+}
+
+// Frames are kept for viewers only while one watches and for the set time after the last one stopped; a viewer
+// that comes back within that time finds the frames composed in between, and with none watching a frame is
+// counted but not kept. A frame taken rather than copied leaves its buffer to the store for the next one.
+TEST(ComposedFrames, KeptWhileWatchedAndForTheLingerAfter) {
+  std::vector<uint32_t> pixels(4 * 3, 0xAB123456u);
+  const auto publish = [&](uint32_t value) {
+    pixels[5] = value;
+    PublishComposedFrame(pixels.data(), 4, 3, 4 * 4);
+  };
+  ComposedFrame copy;
+  CopyComposedFrame(copy); // whatever an earlier test left
+  SetComposedFrameLinger(std::chrono::milliseconds(0));
+  publish(1);
+  EXPECT_FALSE(CopyComposedFrame(copy)) << "kept with nobody watching";
+
+  WatchComposedFrames(true);
+  publish(2);
+  ASSERT_TRUE(CopyComposedFrame(copy));
+  EXPECT_EQ(copy.number, ComposedFrameCount());
+  EXPECT_EQ(copy.width, 4);
+  EXPECT_EQ(copy.pixels[5], 2u);
+  EXPECT_EQ(copy.pixels[0], 0x123456u) << "the top byte is kept";
+  WatchComposedFrames(false);
+  publish(3);
+  EXPECT_FALSE(CopyComposedFrame(copy)) << "kept after the last viewer left, with no linger";
+
+  SetComposedFrameLinger(std::chrono::hours(1));
+  WatchComposedFrames(true);
+  WatchComposedFrames(false);
+  publish(4);
+  ASSERT_TRUE(CopyComposedFrame(copy)) << "lost within the linger";
+  EXPECT_EQ(copy.pixels[5], 4u);
+  EXPECT_EQ(PublishedFrameNumber(), ComposedFrameCount());
+
+  // Taken, the frame is the taker's and the store has none until the next; that one goes into the taker's old
+  // buffer, whole.
+  ComposedFrame taken;
+  taken.pixels.assign(12, 0xDEADu);
+  const uint32_t *old_buffer = taken.pixels.data();
+  ASSERT_TRUE(TakeComposedFrame(taken));
+  EXPECT_EQ(taken.pixels[5], 4u);
+  EXPECT_EQ(taken.number, copy.number);
+  copy.number = 0;
+  EXPECT_FALSE(CopyComposedFrame(copy));
+  EXPECT_FALSE(TakeComposedFrame(taken));
+  publish(5);
+  ASSERT_TRUE(CopyComposedFrame(copy));
+  EXPECT_EQ(copy.pixels[5], 5u);
+  EXPECT_EQ(copy.pixels[0], 0x123456u);
+  ComposedFrame again;
+  ASSERT_TRUE(TakeComposedFrame(again));
+  EXPECT_EQ(again.pixels.data(), old_buffer) << "the next frame was not published into the buffer handed back";
+  SetComposedFrameLinger(std::chrono::seconds(1));
 }
 
 class WebDisplayTest : public ShellTest {

@@ -9,9 +9,9 @@
 
 Usage: tools/web/measure-web.py [--samples N] [--seconds S] [--screenshot FILE] [--baseline PROGRAM]
 (defaults 100 and 20). Needs build/native (kestrel, kestrel-feed) and the sample theatres (make theatres). Prints the
-figures and the load average at the start and the end of each program's run. --baseline measures another build of
-the program first (an older kestrel, say), back to back with build/native's in the same run, so that a shared
-machine's load weighs on both alike.
+figures as they come, then one table of them with the load average at the start and the end of each program's run.
+--baseline measures another build of the program first (an older kestrel, say), back to back with build/native's in
+the same run, so that a shared machine's load weighs on both alike, and the table shows the two side by side.
 """
 import argparse
 import base64
@@ -124,17 +124,45 @@ def main():
     theatres = os.path.join(ROOT, "build", "theatres")
     if not os.path.exists(os.path.join(theatres, "kestrel-georgia.bmp")):
         raise SystemExit("measure-web: the sample theatres are missing (make theatres)")
+    runs = []
     if args.baseline:
         if not os.access(args.baseline, os.X_OK):
             raise SystemExit(f"measure-web: --baseline {args.baseline} is not a program")
         print(f"== baseline: {args.baseline}")
-        measure(args, args.baseline, theatres, None)
-        print(f"== this build: {os.path.join(ROOT, 'build', 'native', 'kestrel')}")
-    measure(args, os.path.join(ROOT, "build", "native", "kestrel"), theatres, args.screenshot)
+        runs.append(("baseline", measure(args, args.baseline, theatres, None)))
+    program = os.path.join(ROOT, "build", "native", "kestrel")
+    print(f"== this build: {program}")
+    runs.append(("this build", measure(args, program, theatres, args.screenshot)))
+    print_table(args, runs)
+
+
+def print_table(args, runs):
+    """The figures of every run side by side, one row a figure."""
+    rows = [("load average at the start", "load_start"),
+            ("no viewer: % of a core", "cpu0"),
+            ("one viewer: % of a core", "cpu1"),
+            ("one viewer: frames a second", "fps1"),
+            ("four viewers: % of a core", "cpu4"),
+            ("four viewers: frames a second, each (mean)", "fps4"),
+            ("four viewers: frames a second, slowest", "fps4_min")]
+    if args.samples >= 2:
+        rows += [("datagram to moved frame: median ms", "latency_median"),
+                 ("datagram to moved frame: 95% ms", "latency_95")]
+    rows.append(("load average at the end", "load_end"))
+    print(f"\nweb display, kestrel-feed at 20 MONITOR a second over GEORGIA, {args.seconds:g} s a figure")
+    print(f"{'':44}" + "".join(f"{name:>18}" for name, _ in runs))
+    for title, key in rows:
+        cells = []
+        for _, figures in runs:
+            value = figures.get(key)
+            cells.append(value if isinstance(value, str) else "-" if value is None else f"{value:.1f}")
+        print(f"{title:44}" + "".join(f"{cell:>18}" for cell in cells))
 
 
 def measure(args, program_path, theatres, screenshot):
-    print(f"load average at the start: {' '.join(load())}")
+    """Measures one program; returns its figures by name (see print_table)."""
+    figures = {"load_start": " ".join(load())}
+    print(f"load average at the start: {figures['load_start']}")
     folder = tempfile.mkdtemp(prefix="kestrel-measure-web-")
     settings = (f"GEORGIA map={theatres}/kestrel-georgia.bmp\nGEORGIA grid={theatres}/kestrel-georgia.grid\n")
     program = browser = feed = None
@@ -159,6 +187,11 @@ def measure(args, program_path, theatres, screenshot):
             cpu, rates = measure_cpu(program, args.seconds, viewers)
             shown = ", ".join(f"{r:.1f}" for r in rates) or "-"
             print(f"{count} viewer(s): the program uses {cpu:.1f}% of one core; frames a second per viewer: {shown}")
+            figures[f"cpu{count}"] = cpu
+            if rates:
+                figures[f"fps{count}"] = statistics.mean(rates)
+                if count > 1:
+                    figures[f"fps{count}_min"] = min(rates)
             if count == 1 and screenshot:
                 shot = viewers[0].call("Page.captureScreenshot", format="png")
                 with open(screenshot, "wb") as f:
@@ -169,6 +202,7 @@ def measure(args, program_path, theatres, screenshot):
         if args.samples >= 2:  # --samples 0: the processor time alone
             latencies = measure_latency(viewers[0], udp_port, args.samples)
             q = statistics.quantiles(latencies, n=20)
+            figures["latency_median"], figures["latency_95"] = statistics.median(latencies), q[-1]
             print(f"MONITOR datagram to the moved frame in the browser, {len(latencies)} samples: median "
                   f"{statistics.median(latencies):.1f} ms, 5% {q[0]:.1f} ms, 95% {q[-1]:.1f} ms, "
                   f"max {max(latencies):.1f} ms")
@@ -181,7 +215,9 @@ def measure(args, program_path, theatres, screenshot):
         if program is not None:
             program.stop()
         shutil.rmtree(folder, ignore_errors=True)
-    print(f"load average at the end: {' '.join(load())}")
+    figures["load_end"] = " ".join(load())
+    print(f"load average at the end: {figures['load_end']}")
+    return figures
 
 
 if __name__ == "__main__":
