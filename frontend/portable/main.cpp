@@ -44,9 +44,10 @@ struct Frontend {
   std::atomic<bool> frame_requested{false};
   Uint32 wake_event = 0;
   Uint32 click_event = 0; // a tap of the web display: code x, data1 y
-  // Under X11 the loop waits itself, on the X connection and on wake_fd, which another thread writes to wake it.
-  // SDL's own wait would be woken by an event sent through the X server and back for every request: a round
-  // trip and an X event to read for each datagram. -1: SDL waits (other drivers).
+  // Under X11 (and with no screen) the loop waits itself, on the X connection and on wake_fd, which another thread
+  // writes to wake it. SDL's own wait would be woken by an event sent through the X server and back for every
+  // request: a round trip and an X event to read for each datagram. wake_fd -1: SDL waits (other drivers);
+  // x_connection -1 with a wake_fd: no screen, nothing but wakes to wait for.
   int x_connection = -1;
   int wake_fd = -1;
   int screenshots = 0;
@@ -93,15 +94,20 @@ bool PostClickFromAnyThread(int x, int y) {
   return posted;
 }
 
-// Under X11, the loop's own wait (Frontend::wake_fd); elsewhere SDL's.
+// Under X11, and with no screen at all (the offscreen and dummy drivers, a box that only serves the web display),
+// the loop's own wait (Frontend::wake_fd); elsewhere SDL's. SDL has no wait of its own for the drivers without a
+// screen: it would look for events every millisecond, a thousand wake-ups a second with nothing to do.
 void ChooseWaiting() {
+  const char *driver = SDL_GetCurrentVideoDriver();
+  const bool screenless = driver != nullptr && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (SDL_GetWindowWMInfo(fe.window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11)
+  const bool x11 = SDL_GetWindowWMInfo(fe.window, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_X11;
+  if (!x11 && !screenless)
     return;
   fe.wake_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (fe.wake_fd >= 0)
-    fe.x_connection = ConnectionNumber(info.info.x11.display);
+  if (fe.wake_fd >= 0 && x11)
+    fe.x_connection = ConnectionNumber(info.info.x11.display); // screenless: no input to wait for (poll skips -1)
 }
 
 bool FrameWanted() { return fe.dirty || fe.frame_requested.load(); }
