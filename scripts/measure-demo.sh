@@ -106,18 +106,23 @@ tick = os.sysconf("SC_CLK_TCK")
 
 def tree_cpu(root):
     """user+sys seconds of root and every process below it, the finished ones included (those make has waited
-    for count in its children's times; those not waited for yet are still listed under their parents)."""
-    parent, cpu = {}, {}
+    for count in its children's times; those not waited for yet are still listed under their parents), and the
+    display's own (pid, user+sys) when it runs."""
+    parent, cpu, own, display = {}, {}, {}, None
     for pid in os.listdir("/proc"):
         if not pid.isdigit():
             continue
         try:
             with open(f"/proc/{pid}/stat") as f:
-                fields = f.read().rsplit(")", 1)[1].split()
+                head, tail = f.read().rsplit(")", 1)
+            fields = tail.split()
         except OSError:
             continue
         parent[int(pid)] = int(fields[1])
         cpu[int(pid)] = sum(int(x) for x in fields[11:15]) / tick  # utime stime cutime cstime
+        own[int(pid)] = sum(int(x) for x in fields[11:13]) / tick
+        if head.endswith("(kestrel"):
+            display = int(pid)
     below, todo = {root}, [root]
     while todo:
         p = todo.pop()
@@ -125,7 +130,8 @@ def tree_cpu(root):
             if pp == p and child not in below:
                 below.add(child)
                 todo.append(child)
-    return sum(cpu.get(p, 0.0) for p in below)
+    shown = (display, own[display]) if display in below else None
+    return sum(cpu.get(p, 0.0) for p in below), shown
 
 
 with open("/proc/loadavg") as f:
@@ -136,7 +142,15 @@ with open(os.path.join(logs, "make.log"), "w") as out:
                             stderr=subprocess.STDOUT)
     seen = {}
     first_cpu = None
+    display = {}  # pid: [first seen, last user+sys]
     while make.poll() is None:
+        if seen:
+            try:
+                _, shown = tree_cpu(make.pid)
+            except OSError:
+                shown = None
+            if shown:
+                display.setdefault(shown[0], [time.time(), 0.0])[1] = shown[1]
         try:
             names = sorted(os.listdir(shots))
         except OSError:
@@ -145,7 +159,7 @@ with open(os.path.join(logs, "make.log"), "w") as out:
             if n.endswith(".png") and n not in seen:
                 seen[n] = time.time()
                 if first_cpu is None:
-                    first_cpu = tree_cpu(make.pid)
+                    first_cpu = tree_cpu(make.pid)[0]
                 time.sleep(0.05)  # written by now: the display saves a picture in a few milliseconds
                 try:
                     shutil.copy(os.path.join(shots, n), copies)
@@ -157,7 +171,7 @@ with open("/proc/loadavg") as f:
     load1 = " ".join(f.read().split()[:3])
 with open(os.path.join(logs, "run"), "w") as f:
     print(start, end, make.returncode, first_cpu if first_cpu is not None else -1, load0, sep="\t", file=f)
-    print(load1, file=f)
+    print(load1, "\t".join("%.2f %.2f" % (end - t, c) for t, c in display.values()), sep="\t", file=f)
     for n, t in sorted(seen.items()):
         print(n, t, file=f)
 EOF
@@ -188,7 +202,7 @@ def phases(name):
         lines = f.read().splitlines()
     start, end, rc, first_cpu, load0 = lines[0].split("\t")
     start, end, first_cpu = float(start), float(end), float(first_cpu)
-    load1 = lines[1]
+    load1, *display = lines[1].split("\t")
     shots = [(l.split()[0], float(l.split()[1])) for l in lines[2:]]
     rows = []  # (phase, wall, cpu)
     recipes = []
@@ -202,9 +216,13 @@ def phases(name):
         with open(os.path.join(logs, "compiles")) as f:
             for l in f:
                 t0, t1, wall, user, sys_, output = l.split()
-                m = re.search(r"CMakeFiles/([^/]+)\.dir/", output)
-                target = m.group(1) if m else os.path.basename(output)
-                kind = "compile" if m else "link"
+                if "CMakeFiles/CMakeScratch" in output or "/cmTC_" in output or output.startswith("cmTC_"):
+                    target = "configure's checks"
+                    m = None
+                else:
+                    m = re.search(r"CMakeFiles/([^/]+)\.dir/", output)
+                    target = m.group(1) if m else os.path.basename(output)
+                kind = "compile" if m else "link" if target != "configure's checks" else "compile and link:"
                 c = compiles.setdefault((target, kind), [float(t0), float(t1), 0.0, 0])
                 c[0], c[1] = min(c[0], float(t0)), max(c[1], float(t1))
                 c[2] += float(user) + float(sys_)
@@ -240,6 +258,10 @@ def phases(name):
         rows.append(("TOTAL to the first screenshot", first - start, first_cpu))
     if with_map is not None:
         rows.append(("TOTAL to the map on screen", with_map - start, None))
+    for d in display:
+        span, cpu = (float(x) for x in d.split())
+        if span > 0:
+            rows.append(("display while it ran (%.0f%% of a core)" % (100 * cpu / span), span, cpu))
     status = "ok" if rc == "0" else "make demo FAILED (exit %s), see %s/make.log" % (rc, logs)
     return rows, load0, load1, status
 

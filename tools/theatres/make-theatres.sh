@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # make-theatres.sh: renders the three theatre maps (24-bit BMP) and their half-degree calibration grids from GMT's coast data.
 #
-# Usage: tools/theatres/make-theatres.sh [-f] [OUTDIR]     (OUTDIR defaults to build/theatres under the repository root)
-#   -f  render again even when the outputs are newer than this script and its helper files.
+# Usage: tools/theatres/make-theatres.sh [-f | -c] [OUTDIR [NAME...]]
+#   OUTDIR  defaults to build/theatres under the repository root
+#   NAME    krasnodar, caucasus or georgia: only these theatres (default all three; `make demo` renders the GEORGIA
+#           it flies over first and the others while the display runs)
+#   -f      render again even when the outputs are newer than this script and its helper files.
+#   -c      render nothing: exit 0 when every output is up to date, 1 when one would be rendered.
 # KEEP_WORK=1 in the environment keeps each theatre's working folder (PostScript, region and projection) for inspection.
 #
 # Every theatre is a rectangle cut from one shared Lambert conformal conic plane, so the three maps agree with each other
@@ -17,12 +21,14 @@ root=$(cd "$here/../.." && pwd)
 script="$here/$(basename "${BASH_SOURCE[0]}")"
 places="$here/places.txt"
 
-force=0
-if [ "${1:-}" = "-f" ]; then
-  force=1
-  shift
-fi
+force=0 check=0
+case ${1:-} in
+-f) force=1; shift ;;
+-c) check=1; shift ;;
+esac
 outdir=${1:-$root/build/theatres}
+[ $# -eq 0 ] || shift
+wanted=("$@")
 mkdir -p "$outdir"
 outdir=$(cd "$outdir" && pwd)
 
@@ -49,6 +55,11 @@ theatres=(
   "georgia 40.5 44.0 39.5 47.0 150 4100 2700"   # Georgia with Abkhazia, northern Armenia and the Turkish coast
 )
 readonly MARGIN=30
+for name in "${wanted[@]}"; do
+  known=0
+  for t in "${theatres[@]}"; do [ "${t%% *}" = "$name" ] && known=1; done
+  [ "$known" = 1 ] || { echo "make-theatres: there is no theatre '$name' (krasnodar, caucasus, georgia)" >&2; exit 2; }
+done
 
 # Night palette: everything dark and low in contrast except the borders, which a pilot must see at a glance.
 readonly SEA=8/18/34 LAKE=10/26/46 LAND=24/28/22
@@ -62,6 +73,9 @@ readonly TOWN=150/150/128 PEAK=160/136/100
 readonly SUBJECTS=RU.KDA,RU.AD,RU.ROS,RU.STA,RU.KC,RU.KB,RU.SE,RU.IN,RU.CE,RU.DA,RU.KL,RU.AST
 
 started=$(date +%s.%N)
+ticks=$(getconf CLK_TCK)
+# Processor seconds (user+sys) of the finished children of this script, the tools they ran included.
+children_cpu() { awk -v t="$ticks" '{ sub(/.*\) /, ""); print ($14 + $15) / t }' /proc/$$/stat; }
 
 # A theatre's working folder goes when the script ends, also when it fails half-way.
 current_work=
@@ -81,11 +95,13 @@ render() {
   local name=$1 south=$2 north=$3 west=$4 east=$5 mpp=$6 min_w=$7 min_h=$8
   local bmp="$outdir/kestrel-$name.bmp" grid="$outdir/kestrel-$name.grid"
   if [ "$force" = 0 ] && up_to_date "$bmp" "$grid"; then
-    echo "make-theatres: $name is up to date"
+    [ "$check" = 1 ] || echo "make-theatres: $name is up to date"
     return 0
   fi
-  local t0
+  [ "$check" = 0 ] || exit 1
+  local t0 c0
   t0=$(date +%s.%N)
+  c0=$(children_cpu)
   local work
   work=$(mktemp -d "$outdir/.work-$name.XXXXXX")
   current_work=$work
@@ -200,13 +216,17 @@ render() {
   current_work=
   local t1
   t1=$(date +%s.%N)
-  printf 'make-theatres: %-10s %dx%d px, %d m/px, %d grid nodes, %.1f s\n' "$name" "$w" "$h" "$mpp" \
-    "$(wc -l <"$grid")" "$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')"
+  printf 'make-theatres: %-10s %dx%d px, %d m/px, %d grid nodes, %.1f s, cpu %.1f s\n' "$name" "$w" "$h" "$mpp" \
+    "$(wc -l <"$grid")" "$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')" \
+    "$(awk -v a="$c0" -v b="$(children_cpu)" 'BEGIN { print b - a }')"
 }
 
 for t in "${theatres[@]}"; do
+  if [ ${#wanted[@]} -gt 0 ] && [[ " ${wanted[*]} " != *" ${t%% *} "* ]]; then
+    continue
+  fi
   # shellcheck disable=SC2086
   render $t
 done
 
-printf 'make-theatres: done in %.1f s, outputs in %s\n' "$(awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')" "$outdir"
+[ "$check" = 1 ] || printf 'make-theatres: done in %.1f s, outputs in %s\n' "$(awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')" "$outdir"
