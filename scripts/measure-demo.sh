@@ -73,7 +73,19 @@ printf '%s %s %s %s\n' "$t0" "$t1" "$(tail -n 1 "$out")" "$output" >>"$MEASURE_D
 rm -f "$out"
 exit $rc
 EOF
-chmod +x "$work/bin/shell" "$work/bin/launch"
+# cmake itself, first on PATH: times each configure and each build apart, however the Makefile chains them.
+cat >"$work/bin/cmake" <<EOF
+#!/bin/bash
+t0=\$(date +%s.%N)
+out=\$(mktemp)
+/usr/bin/time -f '%e %U %S' -o "\$out" $(command -v cmake) "\$@"
+rc=\$?
+t1=\$(date +%s.%N)
+printf '%s %s %s %s\t%s\n' "\$t0" "\$t1" "\$(tail -n 1 "\$out")" "\$rc" "cmake \$*" >>"\$MEASURE_DEMO_LOG/cmake"
+rm -f "\$out"
+exit \$rc
+EOF
+chmod +x "$work/bin/shell" "$work/bin/launch" "$work/bin/cmake"
 
 n=0
 results=()
@@ -92,7 +104,7 @@ for spec in "$@"; do
   git -C "$clone" checkout --quiet "$commit"
   echo "measure-demo: $name: make demo in $clone (KESTREL_DEMO_SECONDS=$seconds)"
   # No screen (the demo starts its own Xvfb and saves screenshots), the launchers, the timing shell.
-  env -u DISPLAY -u WAYLAND_DISPLAY KESTREL_DEMO_SECONDS="$seconds" MEASURE_DEMO_LOG="$logs" \
+  env -u DISPLAY -u WAYLAND_DISPLAY KESTREL_DEMO_SECONDS="$seconds" MEASURE_DEMO_LOG="$logs" PATH="$work/bin:$PATH" \
     CMAKE_CXX_COMPILER_LAUNCHER="$work/bin/launch" CMAKE_CXX_LINKER_LAUNCHER="$work/bin/launch" \
     python3 - "$clone" "$logs" "$work/bin/shell" "$name" <<'EOF'
 import os, shutil, subprocess, sys, time
@@ -236,9 +248,13 @@ def phases(name):
         elif "demo.sh" in command:
             demo_start = t0
         elif "cmake --build" in command or "make-theatres" in command:
-            rows.append(("compiling + theatres (one recipe)", t1 - t0, cpu))
-        elif "cmake" in command and "--preset" in command:
-            rows.append(("configuring (%s)" % command.strip()[:40], t1 - t0, cpu))
+            rows.append(("configuring, compiling, theatres (recipe)", t1 - t0, cpu))
+    with open(os.path.join(logs, "cmake")) as f:
+        for l in f:
+            figures, command = l.rstrip("\n").split("\t", 1)
+            t0, t1, wall, user, sys_, code = figures.split()
+            what = "compiling (cmake --build)" if "--build" in command else "configuring (cmake)"
+            rows.append((what, float(t1) - float(t0), float(user) + float(sys_)))
     for (target, kind), (t0, t1, cpu, count) in sorted(compiles.items(), key=lambda kv: kv[1][0]):
         rows.append(("  %s %s (%d)" % (kind, target, count), t1 - t0, cpu))
     with open(os.path.join(logs, "make.log"), errors="replace") as f:
