@@ -20,6 +20,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 script="$here/$(basename "${BASH_SOURCE[0]}")"
 places="$here/places.txt"
+crop="$here/ppm-to-bmp.py"
 
 force=0 check=0
 case ${1:-} in
@@ -80,52 +81,12 @@ current_work=
 cleanup() { [ -z "$current_work" ] || [ -n "${KEEP_WORK:-}" ] || rm -rf "$current_work"; }
 trap cleanup EXIT
 
-# up_to_date FILE...: true when every file exists and is newer than this script and the place list.
+# up_to_date FILE...: true when every file exists and is newer than this script, the place list and the cropper.
 up_to_date() {
   local f
   for f in "$@"; do
-    [ -s "$f" ] && [ "$f" -nt "$script" ] && [ "$f" -nt "$places" ] || return 1
+    [ -s "$f" ] && [ "$f" -nt "$script" ] && [ "$f" -nt "$places" ] && [ "$f" -nt "$crop" ] || return 1
   done
-}
-
-# ppm_to_bmp PPM W H BMP NAME: the W x H pixels at the bottom-left corner of the binary PPM as a 24-bit BMP, rows
-# bottom to top, each padded to 4 bytes, no resolution: a byte copy with the colour order turned, a second and a half
-# quicker a theatre than decoding and encoding with ImageMagick, and the same bytes.
-ppm_to_bmp() {
-  python3 - "$@" <<'EOF'
-import struct, sys
-ppm, w, h, bmp, name = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4], sys.argv[5]
-with open(ppm, "rb") as f:
-    data = f.read()
-fields, at = [], 0
-while len(fields) < 4:  # magic, width, height, maximum value, each after white space or a comment
-    while data[at:at + 1].isspace() or data[at:at + 1] == b"#":
-        at = data.index(b"\n", at) + 1 if data[at:at + 1] == b"#" else at + 1
-    end = at
-    while not data[end:end + 1].isspace():
-        end += 1
-    fields.append(data[at:end])
-    at = end
-at += 1  # the single white space before the pixels
-if fields[0] != b"P6" or fields[3] != b"255":
-    sys.exit(f"make-theatres: raster of {name} is not an 8-bit binary PPM")
-rw, rh = int(fields[1]), int(fields[2])
-if rw < w or rh < h or len(data) - at < rw * rh * 3:
-    sys.exit(f"make-theatres: raster of {name} is {rw}x{rh}, smaller than {w}x{h}")
-row = w * 3
-stride = (row + 3) // 4 * 4
-out = bytearray(54 + stride * h)
-struct.pack_into("<2sIHHIIiiHHIIiiII", out, 0, b"BM", len(out), 0, 0, 54, 40, w, h, 1, 24, 0, stride * h, 0, 0, 0, 0)
-for y in range(h):  # BMP row y is raster row rh - 1 - y
-    src = at + (rh - 1 - y) * rw * 3
-    rgb = data[src:src + row]
-    dst = 54 + y * stride
-    out[dst:dst + row:3] = rgb[2::3]
-    out[dst + 1:dst + row:3] = rgb[1::3]
-    out[dst + 2:dst + row:3] = rgb[0::3]
-with open(bmp, "wb") as f:
-    f.write(out)
-EOF
 }
 
 # render NAME SOUTH NORTH WEST EAST MPP MIN_W MIN_H: writes kestrel-NAME.bmp and kestrel-NAME.grid into $outdir.
@@ -218,7 +179,7 @@ render() {
     # Rasterise with crisp lines (a 1 px line stays one solid colour at 1:1) and smooth text. The page comes out rounded
     # up at its top and right; the map sits at its bottom-left corner.
     gmt psconvert "$ps" -Tm -E$DPI -Qg1 -Qt4 -Fmap
-    ppm_to_bmp map.ppm "$w" "$h" map.bmp "$name"
+    python3 "$crop" map.ppm "$w" "$h" map.bmp "$name"
 
     # Grid: every half-degree node whose pixel lies on the bitmap, north to south, west to east. Plot y points up,
     # bitmap y points down.
