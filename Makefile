@@ -69,9 +69,10 @@ demo-deps:
 	@scripts/install-deps.sh --demo
 
 # Only the display and the feed, in a build of their own (preset demo, build/demo-build: no test programs, -O1 without
-# debug information, the common standard headers precompiled), so that a fresh clone shows its first picture sooner;
-# the test builds never read it. GEORGIA, the theatre the demo flies over, renders meanwhile (its tools use one core,
-# the compiler both); scripts/demo.sh renders the other two while the display runs.
+# debug information, the common standard headers precompiled, warnings not fatal: -O1 finds other ones than -O2), so
+# that a fresh clone shows its first picture sooner; the test builds never read it. GEORGIA, the theatre the demo flies
+# over, renders meanwhile (its tools use one core, the compiler both); scripts/demo.sh renders the other two while the
+# display runs.
 demo-programs: demo-deps
 	tools/theatres/make-theatres.sh build/theatres georgia & theatres=$$!; \
 	  cmake --preset demo >/dev/null && cmake --build --preset demo; built=$$?; \

@@ -7,7 +7,7 @@ packages=(
   libsdl2-dev libcairo2-dev libpango1.0-dev fonts-dejavu-core libstb-dev libx11-dev libxext-dev zlib1g-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 xvfb xauth xdotool imagemagick libx11-dev libxtst-dev
-  gmt gmt-gshhg-high gmt-dcw ghostscript
+  gmt gmt-gshhg-high gmt-dcw ghostscript python3
   libcpp-httplib-dev dpkg-dev xz-utils chromium python3-websocket libcli11-dev
   nsis lintian help2man
 )
