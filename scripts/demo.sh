@@ -74,7 +74,7 @@ export XDG_CONFIG_HOME=$demo/config
 export XDG_STATE_HOME=$demo/state
 export XDG_CONFIG_DIRS=$demo/system # no system-wide settings of an installed package either
 
-kestrel_pid= feed_pid= xvfb_pid= pruner_pid= render_pid=
+kestrel_pid='' feed_pid='' xvfb_pid='' pruner_pid='' render_pid=''
 stop_all() {
   trap - INT TERM EXIT
   # The rendering runs in a process group of its own (its GMT and Ghostscript with it); it removes its unfinished work.
@@ -119,14 +119,6 @@ elif [ "${KESTREL_DEMO_SCREENSHOTS:-0}" = 1 ]; then
   screenshots=$demo/screenshots
 fi
 
-# KRASNODAR and CAUCASUS (when not rendered yet) while the display runs, at a lower priority than the display: they
-# take a minute the first time, and until then LOAD KRASNODAR or LOAD CAUCASUS reports its map file missing.
-if ! tools/theatres/make-theatres.sh -c "$theatres" krasnodar caucasus; then
-  echo "demo: rendering the sample theatres KRASNODAR and CAUCASUS meanwhile (a minute the first time: load them after that)"
-  setsid nice -n 10 tools/theatres/make-theatres.sh "$theatres" krasnodar caucasus &
-  render_pid=$!
-fi
-
 args=()
 if [ -n "$screenshots" ]; then
   rm -rf "$screenshots"
@@ -159,6 +151,15 @@ if kill -0 "$kestrel_pid" 2>/dev/null; then
   [ "$seconds" -gt 0 ] && feed_args+=(--seconds "$seconds")
   "$feed" "${feed_args[@]}" &
   feed_pid=$!
+fi
+
+# KRASNODAR and CAUCASUS (when not rendered yet) from now on, once GEORGIA is loaded (the rendering would slow the
+# display's start and its LOAD GEORGIA), at the lowest priority: a minute the first time, and until then LOAD
+# KRASNODAR or LOAD CAUCASUS reports its map file missing.
+if ! tools/theatres/make-theatres.sh -c "$theatres" krasnodar caucasus; then
+  echo "demo: rendering the sample theatres KRASNODAR and CAUCASUS meanwhile (a minute the first time: load them after)"
+  setsid nice -n 19 tools/theatres/make-theatres.sh "$theatres" krasnodar caucasus &
+  render_pid=$!
 fi
 
 if [ -n "$screenshots" ]; then

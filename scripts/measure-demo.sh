@@ -172,7 +172,7 @@ with open(os.path.join(logs, "make.log"), "w") as out:
                 seen[n] = time.time()
                 if first_cpu is None:
                     first_cpu = tree_cpu(make.pid)[0]
-                time.sleep(0.05)  # written by now: the display saves a picture in a few milliseconds
+                time.sleep(0.2)  # written by now: the display saves a picture in a few milliseconds
                 try:
                     shutil.copy(os.path.join(shots, n), copies)
                 except OSError:
