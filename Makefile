@@ -3,7 +3,7 @@ SHELL := /bin/bash
 FUZZ_SECONDS ?= 12
 
 .PHONY: all deps check-layers theatres native win32 asan tsan fuzz bench test test-native test-asan test-tsan test-win32 test-fuzz demo \
-	demo-programs release installer deb clean flightgear-test
+	demo-deps demo-programs release installer deb clean flightgear-test
 
 all: native
 
@@ -68,12 +68,18 @@ check-layers:
 # Every build and every test; the native run comes last so that its CTest summary closes the output.
 test: check-layers test-win32 test-fuzz test-tsan test-asan test-native
 
-# Only the display and the feed: the demo runs no test, so it builds none. The sample theatres render meanwhile (their
-# tools use one core, the compiler both), so that a fresh clone shows its first picture sooner.
-demo-programs: deps
-	cmake --preset native >/dev/null
-	tools/theatres/make-theatres.sh build/theatres & theatres=$$!; \
-	  cmake --build --preset native --target kestrel kestrel-feed; built=$$?; \
+# The demo's packages: those of `make test`, but not the Windows build's header, fetched over the network.
+demo-deps:
+	@scripts/install-deps.sh --demo
+
+# Only the display and the feed, in a build of their own (preset demo, build/demo-build: no test programs, -O1 without
+# debug information, the common standard headers precompiled, warnings not fatal: -O1 finds other ones than -O2), so
+# that a fresh clone shows its first picture sooner; the test builds never read it. GEORGIA, the theatre the demo flies
+# over, renders meanwhile (its tools use one core, the compiler both); scripts/demo.sh renders the other two while the
+# display runs.
+demo-programs: demo-deps
+	tools/theatres/make-theatres.sh build/theatres georgia & theatres=$$!; \
+	  cmake --preset demo >/dev/null && cmake --build --preset demo; built=$$?; \
 	  wait $$theatres && exit $$built
 
 demo: demo-programs

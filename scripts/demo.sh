@@ -3,18 +3,21 @@
 #
 # Everything the demo writes stays under build/demo: its own settings file and state folder (XDG_CONFIG_HOME and
 # XDG_STATE_HOME point there, so a pilot's own ~/.config/kestrel/settings.ini is never read or touched), the
-# recipients file and, without a screen, the screenshots. `make demo` builds the display and the feed in build/native
-# (nothing else: the demo runs no test suite) and runs this.
+# recipients file and, without a screen, the screenshots. `make demo` builds the display and the feed in
+# build/demo-build (nothing else: the demo runs no test suite), renders GEORGIA meanwhile and runs this; the other two
+# sample theatres render here while the display runs.
 #
 # Environment: KESTREL_DEMO_PORT (UDP port of the display, default 10320, the simulator's usual one),
+# KESTREL_DEMO_BUILD (the build folder of the display and the feed, default build/demo-build; build/native works too),
 # KESTREL_DEMO_SECONDS (stop by itself after this many seconds; default: run until Ctrl+C),
 # KESTREL_DEMO_SCREENSHOTS=1 (save screenshots even with a screen).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-kestrel=$root/build/native/kestrel
-feed=$root/build/native/tools/feed/kestrel-feed
+build=${KESTREL_DEMO_BUILD:-$root/build/demo-build}
+kestrel=$build/kestrel
+feed=$build/tools/feed/kestrel-feed
 for program in "$kestrel" "$feed"; do
   [ -x "$program" ] || { echo "demo: $program is not built: run 'make demo'" >&2; exit 1; }
 done
@@ -24,8 +27,9 @@ theatres=$root/build/theatres
 port=${KESTREL_DEMO_PORT:-10320}
 seconds=${KESTREL_DEMO_SECONDS:-0}
 
-echo "demo: preparing the sample theatres in $theatres (rendered once, a minute or two the first time)"
-tools/theatres/make-theatres.sh "$theatres"
+# GEORGIA first: the display loads it at second 6. `make demo` has rendered it already; run by hand on a fresh clone,
+# this renders it now.
+tools/theatres/make-theatres.sh "$theatres" georgia
 
 # A port another program already listens on would leave the display deaf: take the next free one.
 port_taken() { ss -Hlun "sport = :$1" 2>/dev/null | grep -q .; }
@@ -70,9 +74,14 @@ export XDG_CONFIG_HOME=$demo/config
 export XDG_STATE_HOME=$demo/state
 export XDG_CONFIG_DIRS=$demo/system # no system-wide settings of an installed package either
 
-kestrel_pid= feed_pid= xvfb_pid= pruner_pid=
+kestrel_pid='' feed_pid='' xvfb_pid='' pruner_pid='' render_pid=''
 stop_all() {
   trap - INT TERM EXIT
+  # The rendering runs in a process group of its own (its GMT and Ghostscript with it); it removes its unfinished work.
+  if [ -n "$render_pid" ]; then
+    kill -TERM -- "-$render_pid" 2>/dev/null || true
+    wait "$render_pid" 2>/dev/null || true
+  fi
   # SIGTERM reaches the display as an ordinary close (SDL turns it into a quit event); the feed stops on it too.
   for pid in $kestrel_pid $feed_pid $pruner_pid; do
     kill -TERM "$pid" 2>/dev/null || true
@@ -144,6 +153,15 @@ if kill -0 "$kestrel_pid" 2>/dev/null; then
   feed_pid=$!
 fi
 
+# KRASNODAR and CAUCASUS (when not rendered yet) from now on, once GEORGIA is loaded (the rendering would slow the
+# display's start and its LOAD GEORGIA), at the lowest priority: a minute the first time, and until then LOAD
+# KRASNODAR or LOAD CAUCASUS reports its map file missing.
+if ! tools/theatres/make-theatres.sh -c "$theatres" krasnodar caucasus; then
+  echo "demo: rendering the sample theatres KRASNODAR and CAUCASUS meanwhile (a minute the first time: load them after)"
+  setsid nice -n 19 tools/theatres/make-theatres.sh "$theatres" krasnodar caucasus &
+  render_pid=$!
+fi
+
 if [ -n "$screenshots" ]; then
   # The display saves one picture a second; keep every fifth and the newest, so a long demo does not fill the disk.
   (
@@ -165,3 +183,10 @@ wait "$kestrel_pid" || true
 kestrel_pid=
 echo "demo: the display has ended"
 [ -z "$screenshots" ] || echo "demo: screenshots in $screenshots"
+if [ -n "$render_pid" ] && kill -0 "$render_pid" 2>/dev/null; then
+  echo "demo: the sample theatres are still rendering: waiting for them (Ctrl+C stops them; 'make theatres' resumes)"
+fi
+if [ -n "$render_pid" ]; then
+  wait "$render_pid" || echo "demo: rendering the sample theatres failed; 'make theatres' shows why" >&2
+  render_pid=
+fi

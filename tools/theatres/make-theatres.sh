@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # make-theatres.sh: renders the three theatre maps (24-bit BMP) and their half-degree calibration grids from GMT's coast data.
 #
-# Usage: tools/theatres/make-theatres.sh [-f] [OUTDIR]     (OUTDIR defaults to build/theatres under the repository root)
-#   -f  render again even when the outputs are newer than this script and its helper files.
+# Usage: tools/theatres/make-theatres.sh [-f | -c] [OUTDIR [NAME...]]
+#   OUTDIR  defaults to build/theatres under the repository root
+#   NAME    krasnodar, caucasus or georgia: only these theatres (default all three; `make demo` renders the GEORGIA
+#           it flies over first and the others while the display runs)
+#   -f      render again even when the outputs are newer than this script and its helper files.
+#   -c      render nothing: exit 0 when every output is up to date, 1 when one would be rendered.
 # KEEP_WORK=1 in the environment keeps each theatre's working folder (PostScript, region and projection) for inspection.
 #
 # Every theatre is a rectangle cut from one shared Lambert conformal conic plane, so the three maps agree with each other
@@ -16,22 +20,23 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 script="$here/$(basename "${BASH_SOURCE[0]}")"
 places="$here/places.txt"
+crop="$here/ppm-to-bmp.py"
 
-force=0
-if [ "${1:-}" = "-f" ]; then
-  force=1
-  shift
-fi
+force=0 check=0
+case ${1:-} in
+-f) force=1; shift ;;
+-c) check=1; shift ;;
+esac
 outdir=${1:-$root/build/theatres}
+[ $# -eq 0 ] || shift
+wanted=("$@")
 mkdir -p "$outdir"
 outdir=$(cd "$outdir" && pwd)
 
 for tool in gmt gs; do
   command -v "$tool" >/dev/null || { echo "make-theatres: '$tool' is missing (Debian packages gmt gmt-gshhg-high gmt-dcw ghostscript)" >&2; exit 1; }
 done
-# The real ImageMagick, not whatever else is first on PATH under the name convert.
-magick=/usr/bin/convert
-[ -x "$magick" ] || magick=$(command -v convert) || { echo "make-theatres: ImageMagick's convert is missing" >&2; exit 1; }
+command -v python3 >/dev/null || { echo "make-theatres: python3 is missing (Debian package python3)" >&2; exit 1; }
 
 # The shared projection: central meridian 42E, origin latitude 43.5N, standard parallels 41.5N and 45.5N (the one-sixth
 # rule for the 40-47N band of the theatres), so the scale is true to within 0.15 % anywhere in the three maps.
@@ -49,6 +54,11 @@ theatres=(
   "georgia 40.5 44.0 39.5 47.0 150 4100 2700"   # Georgia with Abkhazia, northern Armenia and the Turkish coast
 )
 readonly MARGIN=30
+for name in "${wanted[@]}"; do
+  known=0
+  for t in "${theatres[@]}"; do [ "${t%% *}" = "$name" ] && known=1; done
+  [ "$known" = 1 ] || { echo "make-theatres: there is no theatre '$name' (krasnodar, caucasus, georgia)" >&2; exit 2; }
+done
 
 # Night palette: everything dark and low in contrast except the borders, which a pilot must see at a glance.
 readonly SEA=8/18/34 LAKE=10/26/46 LAND=24/28/22
@@ -62,17 +72,20 @@ readonly TOWN=150/150/128 PEAK=160/136/100
 readonly SUBJECTS=RU.KDA,RU.AD,RU.ROS,RU.STA,RU.KC,RU.KB,RU.SE,RU.IN,RU.CE,RU.DA,RU.KL,RU.AST
 
 started=$(date +%s.%N)
+ticks=$(getconf CLK_TCK)
+# Processor seconds (user+sys) of the finished children of this script, the tools they ran included.
+children_cpu() { awk -v t="$ticks" '{ sub(/.*\) /, ""); print ($14 + $15) / t }' /proc/$$/stat; }
 
 # A theatre's working folder goes when the script ends, also when it fails half-way.
 current_work=
 cleanup() { [ -z "$current_work" ] || [ -n "${KEEP_WORK:-}" ] || rm -rf "$current_work"; }
 trap cleanup EXIT
 
-# up_to_date FILE...: true when every file exists and is newer than this script and the place list.
+# up_to_date FILE...: true when every file exists and is newer than this script, the place list and the cropper.
 up_to_date() {
   local f
   for f in "$@"; do
-    [ -s "$f" ] && [ "$f" -nt "$script" ] && [ "$f" -nt "$places" ] || return 1
+    [ -s "$f" ] && [ "$f" -nt "$script" ] && [ "$f" -nt "$places" ] && [ "$f" -nt "$crop" ] || return 1
   done
 }
 
@@ -81,11 +94,13 @@ render() {
   local name=$1 south=$2 north=$3 west=$4 east=$5 mpp=$6 min_w=$7 min_h=$8
   local bmp="$outdir/kestrel-$name.bmp" grid="$outdir/kestrel-$name.grid"
   if [ "$force" = 0 ] && up_to_date "$bmp" "$grid"; then
-    echo "make-theatres: $name is up to date"
+    [ "$check" = 1 ] || echo "make-theatres: $name is up to date"
     return 0
   fi
-  local t0
+  [ "$check" = 0 ] || exit 1
+  local t0 c0
   t0=$(date +%s.%N)
+  c0=$(children_cpu)
   local work
   work=$(mktemp -d "$outdir/.work-$name.XXXXXX")
   current_work=$work
@@ -164,13 +179,7 @@ render() {
     # Rasterise with crisp lines (a 1 px line stays one solid colour at 1:1) and smooth text. The page comes out rounded
     # up at its top and right; the map sits at its bottom-left corner.
     gmt psconvert "$ps" -Tm -E$DPI -Qg1 -Qt4 -Fmap
-    local rw rh
-    read -r rw rh < <("$magick" map.ppm -format '%w %h\n' info:)
-    if [ "$rw" -lt "$w" ] || [ "$rh" -lt "$h" ]; then
-      echo "make-theatres: raster of $name is ${rw}x$rh, smaller than ${w}x$h" >&2
-      exit 1
-    fi
-    "$magick" map.ppm -gravity SouthWest -crop "${w}x${h}+0+0" +repage -alpha off -type TrueColor "BMP3:map.bmp"
+    python3 "$crop" map.ppm "$w" "$h" map.bmp "$name"
 
     # Grid: every half-degree node whose pixel lies on the bitmap, north to south, west to east. Plot y points up,
     # bitmap y points down.
@@ -200,13 +209,17 @@ render() {
   current_work=
   local t1
   t1=$(date +%s.%N)
-  printf 'make-theatres: %-10s %dx%d px, %d m/px, %d grid nodes, %.1f s\n' "$name" "$w" "$h" "$mpp" \
-    "$(wc -l <"$grid")" "$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')"
+  printf 'make-theatres: %-10s %dx%d px, %d m/px, %d grid nodes, %.1f s, cpu %.1f s\n' "$name" "$w" "$h" "$mpp" \
+    "$(wc -l <"$grid")" "$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')" \
+    "$(awk -v a="$c0" -v b="$(children_cpu)" 'BEGIN { print b - a }')"
 }
 
 for t in "${theatres[@]}"; do
+  if [ ${#wanted[@]} -gt 0 ] && [[ " ${wanted[*]} " != *" ${t%% *} "* ]]; then
+    continue
+  fi
   # shellcheck disable=SC2086
   render $t
 done
 
-printf 'make-theatres: done in %.1f s, outputs in %s\n' "$(awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')" "$outdir"
+[ "$check" = 1 ] || printf 'make-theatres: done in %.1f s, outputs in %s\n' "$(awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')" "$outdir"
