@@ -139,13 +139,7 @@ void KeepTopPointOfEachCell(const Canvas &canvas, const ViewTransform &t, const 
     if (!cells.File(BitmapToWindow(t, place.x, place.y), index))
       kept.push_back(index); // too far out to share a cell: it does not reach the window
   }
-  if (!cells.Flooded()) {
-    std::sort(keys.begin(), keys.end());
-    return;
-  }
-  cells.AppendTops(kept);
-  std::sort(kept.begin(), kept.end());
-  keys.swap(kept);
+  cells.Settle(keys, kept);
 }
 
 } // namespace

@@ -45,3 +45,13 @@ void WindowCells::AppendTops(std::vector<uint64_t> &keys) const {
     if (top != 0)
       keys.push_back(top - 1);
 }
+
+void WindowCells::Settle(std::vector<uint64_t> &keys, std::vector<uint64_t> &kept) const {
+  if (!Flooded()) {
+    std::sort(keys.begin(), keys.end());
+    return;
+  }
+  AppendTops(kept);
+  std::sort(kept.begin(), kept.end());
+  keys.swap(kept);
+}

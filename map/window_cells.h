@@ -35,6 +35,9 @@ public:
   bool Flooded() const;
   // Appends the cells' top keys to keys, in no particular order.
   void AppendTops(std::vector<uint64_t> &keys) const;
+  // Ends a frame's filing: under a flood, keys becomes the kept ones (those no cell took) with the cells' tops;
+  // otherwise it keeps every key. Either way it is left in rising drawing order.
+  void Settle(std::vector<uint64_t> &keys, std::vector<uint64_t> &kept) const;
 
 private:
   int width_ = 0, height_ = 0, columns_ = 0, rows_ = 0, margin_ = 0, side_ = kWindowCellSide;

@@ -31,11 +31,5 @@ void KeepTopTagOfEachCell(std::vector<uint64_t> &keys, const std::vector<TagPlac
     if (!cells.File(BitmapToWindow(transform, place->x, place->y), key))
       kept.push_back(key); // too far out to share a cell; DrawTags finds it does not reach the window
   }
-  if (!cells.Flooded()) {
-    std::sort(keys.begin(), keys.end());
-    return;
-  }
-  cells.AppendTops(kept);
-  std::sort(kept.begin(), kept.end());
-  keys.swap(kept);
+  cells.Settle(keys, kept);
 }
