@@ -280,7 +280,8 @@ TEST(ProgramRun, ATagMadeUnderAnOutOfRangePilotIdReachesASecondKestrel) {
     before = now;
   }
   // The sender: SQUAD GROUP, JOIN SQUAD, DATABASES, LOAD GEORGIA, MONITORING, TAGGING, TAG CENTER.
-  const pid_t a = Start(sender, {"--seconds", "90", "--keys", "M,M,M,0,M,3,M,M,0"}, env);
+  // Its screenshots too, so that a failure shows how far the sender got (joined, map loaded, tag made and sent).
+  const pid_t a = Start(sender, {"--seconds", "90", "--screenshot-dir", ".", "--keys", "M,M,M,0,M,3,M,M,0"}, env);
   const bool sent = WaitForText(sender + "/stderr.txt", "listener: listening on UDP port");
   // The tag stands at the theatre's starting centre in both displays: the receiver shows it at its window centre.
   bool shown = false;
@@ -297,7 +298,8 @@ TEST(ProgramRun, ATagMadeUnderAnOutOfRangePilotIdReachesASecondKestrel) {
   EXPECT_EQ(Finish(b), 0);
   ASSERT_TRUE(settled) << ReadTextFile(receiver + "/stderr.txt");
   ASSERT_FALSE(before.empty());
-  EXPECT_TRUE(shown) << "the receiver never showed the tag; its screenshots are in " << receiver;
+  EXPECT_TRUE(shown) << "the receiver never showed the tag; its screenshots are in " << receiver << ", the sender's in "
+                      << sender << "\nsender: " << ReadTextFile(sender + "/stderr.txt");
 }
 
 } // namespace
